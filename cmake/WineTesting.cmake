@@ -1,0 +1,31 @@
+# Test programs run under Wine in the project's own prefix. One Wine server is
+# kept alive for the whole ctest run (fixture "wine"), so a test program starts
+# in milliseconds instead of waiting for Wine's background processes.
+find_package(Threads REQUIRED)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(TESSARIN_WINE_PREFIX "${PROJECT_SOURCE_DIR}/.cache/wineprefix" CACHE PATH "Wine prefix the tests run in")
+set(TESSARIN_SHIP_X86_DIR "${PROJECT_SOURCE_DIR}/build/ship-x86" CACHE PATH "Shipped 32-bit build checked for Windows XP imports")
+
+set(TESSARIN_WINE_ENV
+  /usr/bin/env -u http_proxy -u HTTP_PROXY -u https_proxy -u HTTPS_PROXY
+  WINEPREFIX=${TESSARIN_WINE_PREFIX} WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARIN_WINE_ENV} /usr/lib/wine/wine64)
+
+enable_testing()
+add_test(NAME wine_server_start COMMAND ${TESSARIN_WINE_ENV} /usr/lib/wine/wineserver64 -p)
+add_test(NAME wine_server_stop COMMAND ${TESSARIN_WINE_ENV} /usr/lib/wine/wineserver64 -k)
+set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# One test program per subsystem; every gtest case runs inside it.
+function(tessarin_test_program name)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${P_SOURCES})
+  target_link_libraries(${name} PRIVATE tessarin_options ${P_LIBS} GTest::gtest)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+endfunction()

@@ -1,0 +1,4 @@
+set(TESSARIN_TARGET i686-w64-mingw32)
+set(TESSARIN_TARGET_PROCESSOR x86)
+set(TESSARIN_THREADS posix)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,4 @@
+set(TESSARIN_TARGET x86_64-w64-mingw32)
+set(TESSARIN_TARGET_PROCESSOR AMD64)
+set(TESSARIN_THREADS posix)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,17 @@
+# Shared settings of the project's scripts (sourced, not run).
+TESSARIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TESSARIN_CACHE="$TESSARIN_ROOT/.cache"
+export WINEPREFIX="$TESSARIN_CACHE/wineprefix"
+export WINEDEBUG=-all
+# The 64-bit loader directly: /usr/bin/wine prefers the 32-bit loader, which
+# cannot start on a kernel without 32-bit support.
+export WINELOADER=/usr/lib/wine/wine64
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
+
+# True when this machine can run 32-bit programs (the kernel may have
+# 32-bit support switched off, then only the 64-bit builds can run).
+can_run_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
