@@ -1,0 +1,141 @@
+// Stands in for the system defragmenter ("defrag.exe") in analysis mode.
+// Accepts "X: -a", or "X: /u /a" where Windows reports version 6.1, draws a
+// progress line in place on its console and writes the analysis report in
+// the form of the Windows version it sees (5.x, 6.0, 6.1 and later).
+//
+// The environment steers it:
+//   TESSARIN_DEFRAG_FRAGMENTATION  the percentage to report (default 3)
+//   TESSARIN_DEFRAG_FAIL           drive letters whose analysis fails
+//   TESSARIN_DEFRAG_MODE           "hang": never finishes until killed;
+//                                  "burst": 300 fast lines before the report
+#include <windows.h>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+
+namespace
+{
+enum class ReportForm { Xp, Vista, Seven };
+
+std::wstring Environment(const wchar_t* name, const wchar_t* fallback)
+{
+    wchar_t value[256];
+    DWORD length = GetEnvironmentVariableW(name, value, 256);
+    return length > 0 && length < 256 ? std::wstring(value, length) : std::wstring(fallback);
+}
+
+ReportForm SeenForm()
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExW(&version);
+    if (version.dwMajorVersion < 6)
+        return ReportForm::Xp;
+    if (version.dwMajorVersion == 6 && version.dwMinorVersion == 0)
+        return ReportForm::Vista;
+    return ReportForm::Seven;
+}
+
+void Write(const std::wstring& text)
+{
+    DWORD written = 0;
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+std::wstring Format(const wchar_t* format, double a, double b = 0, double c = 0)
+{
+    wchar_t text[256];
+    std::swprintf(text, 256, format, a, b, c);
+    return text;
+}
+
+void DrawProgress(ReportForm form, int upTo)
+{
+    for (int percent = 0; percent <= upTo; percent += 20)
+    {
+        Write(form == ReportForm::Seven ? Format(L"\r\tAnalysis: %.0f%% complete...", percent)
+                                        : Format(L"\rAnalyzing: %.0f%%", percent));
+        Sleep(100);
+    }
+    Write(L"\n");
+}
+
+void WriteReport(ReportForm form, wchar_t drive, double fragmentation)
+{
+    wchar_t root[] = {drive, L':', L'\\', 0};
+    ULARGE_INTEGER available, total, free;
+    if (!GetDiskFreeSpaceExW(root, &available, &total, &free))
+        total.QuadPart = free.QuadPart = 0;
+    double totalGB = total.QuadPart / 1073741824.0;
+    double freeGB = free.QuadPart / 1073741824.0;
+    std::wstring volume = std::wstring(1, drive) + L":";
+
+    switch (form)
+    {
+    case ReportForm::Xp:
+        Write(L"\nAnalysis Report\n");
+        Write(Format(L"    %.0f GB Total,  %.2f GB", totalGB, freeGB) +
+              Format(L" (%.0f%%) Free,  %g%% Fragmented", totalGB > 0 ? freeGB * 100 / totalGB : 0, fragmentation) +
+              Format(L" (%g%% file fragmentation)\n\n", fragmentation * 2 > 100 ? 100 : fragmentation * 2));
+        Write(L"You do not need to defragment this volume.\n");
+        break;
+    case ReportForm::Vista:
+        Write(L"Analysis report for volume " + volume + L"\n\n");
+        Write(Format(L"    Volume size                 = %.2f GB\n", totalGB));
+        Write(Format(L"    Free space                  = %.2f GB\n", freeGB));
+        Write(Format(L"    Largest free space extent   = %.2f GB\n", freeGB / 2));
+        Write(Format(L"    Percent file fragmentation  = %g %%\n\n", fragmentation));
+        Write(L"    Note: On NTFS volumes, file fragments larger than 64MB are not included.\n");
+        break;
+    case ReportForm::Seven:
+        Write(L"The operation completed successfully.\n\nPost Defragmentation Report:\n\n");
+        Write(L"\tVolume Information:\n");
+        Write(Format(L"\t\tVolume size                 = %.2f GB\n", totalGB));
+        Write(Format(L"\t\tFree space                  = %.2f GB\n", freeGB));
+        Write(Format(L"\t\tTotal fragmented space      = %g%%\n", fragmentation));
+        Write(Format(L"\t\tLargest free space size     = %.2f GB\n\n", freeGB / 2));
+        Write(L"\tNote: File fragments larger than 64MB are not included.\n");
+        break;
+    }
+}
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    ReportForm form = SeenForm();
+    Write(L"Windows Disk Defragmenter\nCopyright (c) Stand-in Software. All rights reserved.\n");
+
+    std::wstring arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments += (i > 2 ? L" " : L"") + std::wstring(argv[i]);
+    std::wstring expected = form == ReportForm::Seven ? L"/u /a" : L"-a";
+    bool driveValid = argc > 1 && std::wcslen(argv[1]) == 2 && argv[1][1] == L':' && std::iswalpha(argv[1][0]);
+    if (!driveValid || arguments != expected)
+    {
+        Write(L"Invalid parameter. Usage: defrag <volume> " + expected + L"\n");
+        return 87;
+    }
+    wchar_t drive = static_cast<wchar_t>(std::towupper(argv[1][0]));
+
+    if (form == ReportForm::Seven)
+        Write(L"\nInvoking analysis on (" + std::wstring(1, drive) + L":)...\n\n");
+    std::wstring mode = Environment(L"TESSARIN_DEFRAG_MODE", L"");
+    if (mode == L"hang")
+    {
+        DrawProgress(form, 40);
+        Sleep(INFINITE);
+    }
+    if (mode == L"burst")
+    {
+        for (int i = 1; i <= 300; ++i)
+            Write(Format(L"Examining fragment %.0f\n", i));
+    }
+    if (Environment(L"TESSARIN_DEFRAG_FAIL", L"").find(drive) != std::wstring::npos)
+    {
+        Write(L"The volume " + std::wstring(1, drive) + L": could not be analysed.\n");
+        return 1;
+    }
+    DrawProgress(form, 100);
+    WriteReport(form, drive, _wtof(Environment(L"TESSARIN_DEFRAG_FRAGMENTATION", L"3").c_str()));
+    return 0;
+}
