@@ -1,0 +1,55 @@
+#pragma once
+#include <windows.h>
+#include <oleauto.h>
+#include <map>
+#include <string>
+
+#include "engine/ISerializeData.h"
+#include "engine/TesterImpl.h"
+
+// One video adapter of the video test.
+class VideoCardInfo : public ISerializeData
+{
+public:
+    VideoCardInfo() = default;
+    VideoCardInfo(std::wstring name, int capacity) : name(std::move(name)), capacity(capacity) {}
+
+    // A "video_card" element with "card_model" and "card_capacity".
+    bool Serialize(CXmlNode& parent, CXmlDocument& document) const override;
+
+    std::wstring name;
+    // Adapter memory in MB.
+    int capacity = 0;
+};
+
+// Adapter memory in MB from WMI's "AdapterRAM" byte count, truncated toward
+// zero. The count is taken as a signed 32-bit integer, so 4294967295 bytes
+// give 0 MB and 3221225472 bytes give -1024 MB.
+int AdapterRamMegabytes(const VARIANT& adapterRam);
+
+// The video test: four points per MB of adapter memory, summed over the
+// distinct adapter names WMI reports.
+class CVideoTester : public CTesterImpl<CVideoTester>
+{
+public:
+    void Run() override;
+    double GetScore() override;
+    double GetMaxScore() override;
+    // Writes the "video_test" section; false at the first element that
+    // cannot be written.
+    bool Serialize(CXmlNode& parent, CXmlDocument& document) override;
+
+    // What the enumeration makes of one Win32_VideoController object. An
+    // adapter without a memory size is skipped; one whose name is already
+    // known replaces the earlier one.
+    void AddController(const VARIANT& name, const VARIANT& adapterRam, const VARIANT& deviceId);
+
+    // Keyed and ordered by adapter name.
+    const std::map<std::wstring, VideoCardInfo>& GetAdapters() const { return m_adapters; }
+
+private:
+    void EnumerateAdapters();
+    double TotalPoints() const;
+
+    std::map<std::wstring, VideoCardInfo> m_adapters;
+};

@@ -1,0 +1,13 @@
+#include "hardware/WmiValues.h"
+
+#include "engine/ComSupport.h"
+
+std::wstring VariantText(const VARIANT& value)
+{
+    return value.vt == VT_BSTR ? BstrToString(value.bstrVal) : std::wstring();
+}
+
+bool HasNoValue(const VARIANT& value)
+{
+    return value.vt == VT_NULL || value.vt == VT_EMPTY;
+}
