@@ -1,0 +1,37 @@
+#pragma once
+#include <windows.h>
+
+// Owns one kernel handle and closes it. Null is the empty value, which is
+// what CreateEvent, CreateSemaphore and _beginthreadex return on failure.
+class CScopedHandle
+{
+public:
+    explicit CScopedHandle(HANDLE handle = nullptr) : m_handle(handle) {}
+    ~CScopedHandle() { Reset(); }
+
+    CScopedHandle(CScopedHandle&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
+    CScopedHandle& operator=(CScopedHandle&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Reset(other.m_handle);
+            other.m_handle = nullptr;
+        }
+        return *this;
+    }
+    CScopedHandle(const CScopedHandle&) = delete;
+    CScopedHandle& operator=(const CScopedHandle&) = delete;
+
+    HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+    void Reset(HANDLE handle = nullptr)
+    {
+        if (m_handle)
+            CloseHandle(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    HANDLE m_handle;
+};

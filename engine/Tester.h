@@ -1,0 +1,86 @@
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "engine/ITester.h"
+#include "engine/ScopedHandle.h"
+#include "engine/ThreadFunc.h"
+#include "engine/ThreadPool.h"
+
+// The run controller: owns the tests, runs them on a pool of worker threads
+// from a run thread of its own, and pauses, resumes and stops them. The
+// completion message (WM_TESTS_FINISHED or WM_TESTS_CANCELLED) goes to the
+// main window that CModule knows.
+//
+// Everything but RunTests is called on the UI thread. Tests send progress
+// and the run sends its completion with SendMessageW, so the UI thread must
+// keep pumping messages while a run is under way.
+class CTester : public CThreadFunc<CTester>
+{
+public:
+    // One worker per logical processor.
+    CTester();
+    explicit CTester(unsigned workerCount);
+    ~CTester() override;
+
+    // Registers the scored tests and hands the pause event to every test
+    // and to the hardware info. Called once, before the first run.
+    void CreateTests();
+    // Appends a test to the run order; the tester owns it. Not during a run.
+    void RegisterTest(std::unique_ptr<ITester> test);
+    // The hardware inventory: runs first, on the run thread, with no progress
+    // target and no score. Not during a run.
+    void SetHardwareInfo(std::unique_ptr<ITester> hardwareInfo);
+
+    // Progress target of every registered test.
+    void SetNotify(HWND window, UINT message);
+
+    // Starts a run on a new thread. False, with nothing started, while a run
+    // is still under way; false, after sending WM_TESTS_CANCELLED, when the
+    // run cannot be started. Not from the handler of a completion message:
+    // the ended run thread is joined, and it waits for that handler.
+    bool StartTests();
+    void Suspend();
+    void Resume();
+    // Cancels the run and returns at once; the run thread reports
+    // WM_TESTS_CANCELLED when the running tests have returned. Tests not yet
+    // taken up by a worker do not run.
+    void StopTests();
+    // Resumes and joins the run thread. Call only after the main window is
+    // gone: a run that is still going waits for it to handle its messages.
+    void Shutdown();
+
+    // The body of the run thread.
+    unsigned RunTests();
+
+    // The hardware info's section first, then each test's, in run order.
+    void Serialize(CXmlNode& parent, CXmlDocument& document);
+
+    bool IsRunning() const { return m_running; }
+    bool IsPaused() const { return m_paused; }
+    size_t GetTestCount() const { return m_tests.size(); }
+    // Null while no hardware inventory is set.
+    ITester* GetHardwareInfo() const { return m_hardwareInfo.get(); }
+    int GetTotalScore() const { return m_totalScore; }
+    int GetTotalMaxScore() const { return m_maxScore; }
+
+private:
+    void ScheduleTest(ITester& test);
+    // Runs a test; an exception escaping it is logged and ends only that test.
+    static void RunGuarded(ITester& test);
+    static void ReportEnd(UINT message);
+
+    std::vector<std::unique_ptr<ITester>> m_tests;
+    CThreadPool m_pool;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_paused{false};
+    // Manual reset, signalled: signalled means run, reset means paused.
+    CScopedHandle m_pauseEvent;
+    DWORD m_pauseEventError = 0;
+    std::unique_ptr<ITester> m_hardwareInfo;
+    int m_totalScore = 0;
+    int m_maxScore = 0;
+};

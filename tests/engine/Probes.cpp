@@ -1,0 +1,121 @@
+#include "tests/engine/Probes.h"
+
+#include <stdexcept>
+
+#include "engine/Messages.h"
+#include "shell/Module.h"
+
+void CRunJournal::Add(const std::string& entry)
+{
+    CCriticalSectionLock lock(m_lock);
+    m_entries.push_back(entry);
+}
+
+std::vector<std::string> CRunJournal::Entries() const
+{
+    CCriticalSectionLock lock(m_lock);
+    return m_entries;
+}
+
+bool CRunJournal::Contains(const std::string& entry) const
+{
+    CCriticalSectionLock lock(m_lock);
+    for (const std::string& candidate : m_entries)
+        if (candidate == entry)
+            return true;
+    return false;
+}
+
+CProbeTest::CProbeTest(ProbeSettings settings, CRunJournal& journal)
+    : m_settings(std::move(settings)),
+      m_journal(journal),
+      m_started(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_inUnit(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_gate(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+void CProbeTest::Run()
+{
+    ResetCancel();
+    m_unitsDone = 0;
+    m_sawCancel = false;
+    m_journal.Add(m_settings.name + " start");
+    SetEvent(m_started.Get());
+    for (int unit = 1; unit <= m_settings.steps; ++unit)
+    {
+        if (CheckCancel())
+        {
+            m_sawCancel = true;
+            break;
+        }
+        SetEvent(m_inUnit.Get());
+        if (m_settings.gated)
+            WaitForSingleObject(m_gate.Get(), kWaitMs);
+        if (m_settings.workMs)
+            Sleep(m_settings.workMs);
+        if (!m_settings.failure.empty())
+            throw std::runtime_error(m_settings.failure);
+        ++m_unitsDone;
+        NotifyProgress(unit * 100 / m_settings.steps, MAKELPARAM(0, m_settings.group));
+    }
+    m_journal.Add(m_settings.name + " end");
+}
+
+CMessageRecorder::CMessageRecorder()
+    : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+          m_received.push_back({message, wParam, lParam});
+          return kAnswer;
+      })
+{
+    g_module.SetMainWindow(m_window.Handle());
+}
+
+CMessageRecorder::~CMessageRecorder()
+{
+    Destroy();
+}
+
+void CMessageRecorder::Destroy()
+{
+    if (g_module.GetMainWindow() == m_window.Handle())
+        g_module.SetMainWindow(nullptr);
+    m_window.Destroy();
+}
+
+size_t CMessageRecorder::Count(UINT message) const
+{
+    size_t count = 0;
+    for (const ReceivedMessage& received : m_received)
+        count += received.message == message;
+    return count;
+}
+
+UINT CMessageRecorder::WaitForRunEnd(DWORD timeoutMs)
+{
+    UINT end = 0;
+    CMessageWindow::PumpUntil(
+        [&] {
+            for (const ReceivedMessage& received : m_received)
+                if (received.message == WM_TESTS_FINISHED || received.message == WM_TESTS_CANCELLED)
+                    end = received.message;
+            return end != 0;
+        },
+        timeoutMs);
+    return end;
+}
+
+std::wstring ReadProgramLog()
+{
+    std::wstring path = g_module.GetAppDataFolder() + L"\\tessarin.log";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    std::wstring text(GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
+    DWORD read = 0;
+    ReadFile(file, &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+    CloseHandle(file);
+    text.resize(read / sizeof(wchar_t));
+    return text;
+}

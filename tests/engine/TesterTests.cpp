@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/Messages.h"
+#include "engine/Tester.h"
+#include "tests/engine/Probes.h"
+
+namespace
+{
+using Entries = std::vector<std::string>;
+using Progress = std::vector<std::pair<int, int>>; // group, percent
+}
+
+// Each case drives its own CTester with probe tests and a quiet stand-in for
+// the hardware inventory; the recorder stands in for the main window and is
+// destroyed before the tester.
+class TesterRun : public ::testing::Test
+{
+protected:
+    TesterRun() { UseWorkers(2); }
+
+    void UseWorkers(unsigned count)
+    {
+        tester = std::make_unique<CTester>(count);
+        tester->SetHardwareInfo(std::make_unique<CProbeTest>(ProbeSettings("inventory"), inventoryJournal));
+    }
+
+    CProbeTest& AddTest(ProbeSettings settings)
+    {
+        auto probe = std::make_unique<CProbeTest>(std::move(settings), journal);
+        CProbeTest& added = *probe;
+        tester->RegisterTest(std::move(probe));
+        return added;
+    }
+
+    CProbeTest& SetHardwareInfo(ProbeSettings settings)
+    {
+        auto probe = std::make_unique<CProbeTest>(std::move(settings), journal);
+        CProbeTest& added = *probe;
+        tester->SetHardwareInfo(std::move(probe));
+        return added;
+    }
+
+    // What the program does before its first run.
+    void Prepare()
+    {
+        tester->CreateTests();
+        tester->SetNotify(window.Handle(), WM_TEST_PROGRESS);
+    }
+
+    bool WaitPumping(HANDLE handle) { return CMessageWindow::WaitPumping(handle, kWaitMs); }
+
+    Progress ReceivedProgress() const
+    {
+        Progress progress;
+        for (const ReceivedMessage& received : window.Received())
+            if (received.message == WM_TEST_PROGRESS)
+                progress.emplace_back(HIWORD(received.lParam), static_cast<int>(received.wParam));
+        return progress;
+    }
+
+    CRunJournal journal;
+    CRunJournal inventoryJournal;
+    std::unique_ptr<CTester> tester;
+    CMessageRecorder window;
+};
+
+TEST_F(TesterRun, WithoutTestsTheRunFinishes)
+{
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    EXPECT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u);
+    EXPECT_FALSE(tester->IsRunning());
+}
+
+TEST_F(TesterRun, HardwareInfoRunsFirstThenTheTestsInRegistrationOrder)
+{
+    UseWorkers(1);
+    SetHardwareInfo({"H", 2, 9, false, 20});
+    AddTest({"A", 2, 1});
+    AddTest({"B", 2, 2});
+    AddTest({"C", 2, 3});
+    Prepare();
+
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(journal.Entries(), (Entries{"H start", "H end", "A start", "A end", "B start", "B end", "C start", "C end"}));
+    // The hardware info has no progress target.
+    EXPECT_EQ(ReceivedProgress(), (Progress{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {3, 50}, {3, 100}}));
+}
+
+TEST_F(TesterRun, PauseHoldsProgressUntilResume)
+{
+    CProbeTest& test = AddTest({"A", 2, 1, true});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(test.InUnit()));
+
+    tester->Suspend();
+    EXPECT_TRUE(tester->IsPaused());
+    test.OpenGate();
+    // The unit under way completes; its progress waits for Resume.
+    ASSERT_TRUE(CMessageWindow::PumpUntil([&] { return test.UnitsDone() == 1; }, kWaitMs));
+    CMessageWindow::PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u);
+    EXPECT_EQ(test.UnitsDone(), 1);
+
+    tester->Resume();
+    EXPECT_FALSE(tester->IsPaused());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(ReceivedProgress(), (Progress{{1, 50}, {1, 100}}));
+}
+
+TEST_F(TesterRun, StopWhilePausedWakesTheTestsAndTheNextRunFinishes)
+{
+    CProbeTest& first = AddTest({"A", 3, 1, true});
+    CProbeTest& second = AddTest({"B", 3, 2, true});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(first.InUnit()));
+    ASSERT_TRUE(WaitPumping(second.InUnit()));
+    tester->Suspend();
+    first.OpenGate();
+    second.OpenGate();
+    ASSERT_TRUE(CMessageWindow::PumpUntil([&] { return first.UnitsDone() == 1 && second.UnitsDone() == 1; }, kWaitMs));
+
+    tester->StopTests();
+    EXPECT_FALSE(tester->IsPaused());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_CANCELLED);
+    EXPECT_EQ(window.Count(WM_TESTS_FINISHED), 0u);
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u);
+    EXPECT_TRUE(first.SawCancel());
+    EXPECT_TRUE(second.SawCancel());
+    EXPECT_EQ(first.UnitsDone() + second.UnitsDone(), 2);
+
+    window.Clear();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(first.UnitsDone(), 3);
+    EXPECT_EQ(second.UnitsDone(), 3);
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 6u);
+}
+
+TEST_F(TesterRun, StopLeavesTestsNotYetTakenUpUnrun)
+{
+    CProbeTest& first = AddTest({"A", 2, 1, true});
+    CProbeTest& second = AddTest({"B", 2, 2, true});
+    CProbeTest& third = AddTest({"C"});
+    CProbeTest& fourth = AddTest({"D"});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(first.InUnit()));
+    ASSERT_TRUE(WaitPumping(second.InUnit()));
+
+    tester->StopTests();
+    first.OpenGate();
+    second.OpenGate();
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_CANCELLED);
+    EXPECT_FALSE(third.Ran());
+    EXPECT_FALSE(fourth.Ran());
+    EXPECT_TRUE(journal.Contains("A end"));
+    EXPECT_TRUE(journal.Contains("B end"));
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u) << "cancelled tests send no progress";
+}
+
+TEST_F(TesterRun, StopDuringTheHardwareInfoRunsNoTest)
+{
+    CProbeTest& inventory = SetHardwareInfo({"H", 2, 9, true});
+    CProbeTest& first = AddTest({"A"});
+    CProbeTest& second = AddTest({"B"});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(inventory.InUnit()));
+
+    tester->StopTests();
+    inventory.OpenGate();
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_CANCELLED);
+    EXPECT_TRUE(inventory.SawCancel());
+    EXPECT_FALSE(first.Ran());
+    EXPECT_FALSE(second.Ran());
+}
+
+TEST_F(TesterRun, ExceptionsAreLoggedAndTheRunFinishes)
+{
+    const std::string marker = std::to_string(GetTickCount());
+    SetHardwareInfo({"H", 1, 9, false, 0, "inventory failure " + marker});
+    AddTest({"A", 1, 1, false, 0, "probe failure " + marker});
+    CProbeTest& healthy = AddTest({"B", 2, 2});
+    Prepare();
+
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(healthy.UnitsDone(), 2);
+
+    const std::wstring log = ReadProgramLog();
+    const std::wstring wideMarker(marker.begin(), marker.end());
+    for (const wchar_t* what : {L"inventory failure ", L"probe failure "})
+    {
+        std::wstring line = L"Error:\ttest failed with an exception: " + (what + wideMarker) + L"\t(last error = ";
+        EXPECT_NE(log.find(line), std::wstring::npos) << "missing in the log: " << std::string(line.begin(), line.end());
+    }
+}
+
+TEST_F(TesterRun, StartIsRefusedWhileARunIsUnderWay)
+{
+    CProbeTest& test = AddTest({"A", 1, 1, true});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(test.Started()));
+
+    EXPECT_FALSE(tester->StartTests());
+    EXPECT_TRUE(tester->IsRunning());
+    test.OpenGate();
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_EQ(journal.Entries(), (Entries{"A start", "A end"}));
+}
+
+TEST_F(TesterRun, DestroyingTheTesterStopsARunUnderWay)
+{
+    CProbeTest& test = AddTest({"A", 500, 1, false, 10});
+    Prepare();
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(test.InUnit()));
+
+    // As at program exit: the window is gone before the tester.
+    window.Destroy();
+    const DWORD start = GetTickCount();
+    tester.reset();
+    EXPECT_TRUE(journal.Contains("A end")) << "the test must have returned before it was deleted";
+    EXPECT_LT(GetTickCount() - start, 1000u) << "the run must be cancelled, not waited out";
+}
