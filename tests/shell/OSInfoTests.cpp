@@ -1,0 +1,204 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "shell/Folders.h"
+#include "shell/OSInfo.h"
+#include "tests/shell/ShellTestSupport.h"
+
+using Utils::Info::ComposeOSText;
+using Utils::Info::OSVersionFacts;
+
+namespace
+{
+const BYTE kWorkstation = VER_NT_WORKSTATION;
+const BYTE kServer = VER_NT_SERVER;
+const WORD kX86 = PROCESSOR_ARCHITECTURE_INTEL;
+const WORD kX64 = PROCESSOR_ARCHITECTURE_AMD64;
+const WORD kIa64 = PROCESSOR_ARCHITECTURE_IA64;
+const WORD kEnterprise = VER_SUITE_ENTERPRISE;
+const WORD kDatacenter = VER_SUITE_DATACENTER;
+
+OSVersionFacts Facts(DWORD platform, DWORD major, DWORD minor, DWORD build, const wchar_t* servicePack)
+{
+    OSVersionFacts facts;
+    facts.platformId = platform;
+    facts.majorVersion = major;
+    facts.minorVersion = minor;
+    facts.buildNumber = build;
+    facts.servicePack = servicePack;
+    return facts;
+}
+
+// An NT system that gives the extended version information.
+OSVersionFacts Nt(DWORD major, DWORD minor, DWORD build, const wchar_t* servicePack, BYTE productType, WORD suite = 0,
+                  WORD architecture = kX86, std::optional<DWORD> productInfo = std::nullopt)
+{
+    OSVersionFacts facts = Facts(VER_PLATFORM_WIN32_NT, major, minor, build, servicePack);
+    facts.hasExtendedInfo = true;
+    facts.productType = productType;
+    facts.suiteMask = suite;
+    facts.nativeArchitecture = architecture;
+    facts.productInfoType = productInfo;
+    return facts;
+}
+
+struct Case
+{
+    const char* name;
+    OSVersionFacts facts;
+    std::wstring expected;
+};
+
+void ExpectTexts(const std::vector<Case>& cases)
+{
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, ComposeOSText(c.facts)) << c.name;
+}
+
+TEST(ComposeOSText, NtWithExtendedInformation)
+{
+    const wchar_t* sp1 = L"Service Pack 1";
+    const wchar_t* sp2 = L"Service Pack 2";
+    OSVersionFacts r2 = Nt(5, 2, 3790, sp2, kServer, kEnterprise);
+    r2.serverR2 = 1;
+    OSVersionFacts nt4Sp6 = Nt(4, 0, 1381, L"service pack 6", kWorkstation);
+    OSVersionFacts nt4Sp6a = nt4Sp6;
+    nt4Sp6a.hasSp6aHotfix = true;
+    ExpectTexts({
+        {"7 Ultimate", Nt(6, 1, 7601, sp1, kWorkstation, 0x100, kX64, 1),
+         L"Microsoft Windows 7 Ultimate Edition Service Pack 1 (Build 7601)\r\nService Pack 1"},
+        {"7 Professional", Nt(6, 1, 7601, sp1, kWorkstation, 0, kX86, 48),
+         L"Microsoft Windows 7 Professional Service Pack 1 (Build 7601)\r\nService Pack 1"},
+        {"Vista, unknown product", Nt(6, 0, 6002, sp2, kWorkstation, 0, kX86, 28),
+         L"Microsoft Windows Vista Service Pack 2 (Build 6002)\r\nService Pack 2"},
+        {"2008 core", Nt(6, 0, 6001, sp1, kServer, 0, kX64, 12),
+         L"Microsoft Windows Server 2008 Datacenter Edition (core installation) Service Pack 1 (Build 6001)\r\nService Pack 1"},
+        {"2008 R2 domain controller", Nt(6, 1, 0x20001DB1, L"", VER_NT_DOMAIN_CONTROLLER, 0, kX64, 10),
+         L"Microsoft Windows Server 2008 R2 Enterprise Edition  (Build 7601)\r\n"},
+        {"XP Home", Nt(5, 1, 2600, L"Service Pack 3", kWorkstation, VER_SUITE_PERSONAL),
+         L"Microsoft Windows XP Home Edition Service Pack 3 (Build 2600)\r\nService Pack 3"},
+        {"XP Professional", Nt(5, 1, 2600, sp2, kWorkstation),
+         L"Microsoft Windows XP Professional Service Pack 2 (Build 2600)\r\nService Pack 2"},
+        {"XP x64", Nt(5, 2, 3790, sp2, kWorkstation, 0, kX64),
+         L"Windows XP Professional x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003", Nt(5, 2, 3790, sp2, kServer), L"Windows Server 2003, Standard Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003 Datacenter", Nt(5, 2, 3790, sp2, kServer, kDatacenter | kEnterprise),
+         L"Windows Server 2003, Datacenter Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003 Web", Nt(5, 2, 3790, sp2, kServer, VER_SUITE_BLADE),
+         L"Windows Server 2003, Web EditionService Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003 R2", r2, L"Windows Server 2003 R2, Enterprise Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"Storage Server", Nt(5, 2, 3790, sp2, kServer, 0x2000),
+         L"Windows Storage Server 2003 Standard Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"Home Server", Nt(5, 2, 3790, sp2, kServer, 0x8000),
+         L"Windows Home Server Standard Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003 x64", Nt(5, 2, 3790, sp2, kServer, 0, kX64),
+         L"Windows Server 2003, Standard x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2003 x64 Enterprise", Nt(5, 2, 3790, sp2, kServer, kEnterprise, kX64),
+         L"Windows Server 2003, Enterprise x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"Compute Cluster", Nt(5, 2, 3790, sp1, kServer, 0x4000, kX64),
+         L"Windows Server 2003, Compute Cluster Edition Service Pack 1 (Build 3790)\r\nService Pack 1"},
+        {"2003 Itanium", Nt(5, 2, 3790, sp2, kServer, kDatacenter, kIa64),
+         L"Windows Server 2003, Datacenter Edition for Itanium-based Systems Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {"2000 Professional", Nt(5, 0, 2195, L"Service Pack 4", kWorkstation),
+         L"Microsoft Windows 2000 Professional Service Pack 4 (Build 2195)\r\nService Pack 4"},
+        {"2000 Advanced Server", Nt(5, 0, 2195, L"", kServer, kEnterprise),
+         L"Microsoft Windows 2000 Advanced Server  (Build 2195)\r\n"},
+        {"NT 4.0 Workstation", Nt(4, 0, 1381, L"Service Pack 6a", kWorkstation),
+         L"Microsoft Windows NT Workstation 4.0 Service Pack 6a (Build 1381)\r\nService Pack 6a"},
+        {"NT 4.0 Enterprise", Nt(4, 0, 1381, L"Service Pack 6a", kServer, kEnterprise),
+         L"Microsoft Windows NT Server 4.0, Enterprise Edition Service Pack 6a (Build 1381)\r\nService Pack 6a"},
+        {"NT 4.0 SP6 + 6a hotfix", nt4Sp6a,
+         L"Microsoft Windows NT Workstation 4.0 Service Pack 6a (Build 1381)\r\nservice pack 6"},
+        {"NT 4.0 SP6", nt4Sp6, L"Microsoft Windows NT Workstation 4.0 service pack 6 (Build 1381)\r\nservice pack 6"},
+    });
+}
+
+TEST(ComposeOSText, NtWithoutExtendedInformationReadsProductOptions)
+{
+    auto oldNt = [](std::optional<std::wstring> productType) {
+        OSVersionFacts facts = Facts(VER_PLATFORM_WIN32_NT, 4, 0, 1381, L"Service Pack 5");
+        facts.ntProductType = productType;
+        return facts;
+    };
+    ExpectTexts({
+        {"WinNT", oldNt(L"WinNT"), L"Workstation 4.0 Service Pack 5 (Build 1381)\r\nService Pack 5"},
+        {"LanmanNT", oldNt(L"LanmanNT"), L"Server 4.0 Service Pack 5 (Build 1381)\r\nService Pack 5"},
+        {"SERVERNT", oldNt(L"SERVERNT"), L"Advanced Server 4.0 Service Pack 5 (Build 1381)\r\nService Pack 5"},
+        {"unknown", oldNt(L"Other"), L"4.0 Service Pack 5 (Build 1381)\r\nService Pack 5"},
+        {"unreadable", oldNt(std::nullopt), L"Service Pack 5"},
+    });
+}
+
+TEST(ComposeOSText, Windows9xAndWin32s)
+{
+    const DWORD w9x = VER_PLATFORM_WIN32_WINDOWS;
+    ExpectTexts({
+        {"95", Facts(w9x, 4, 0, 950, L""), L"Microsoft Windows 95 "},
+        {"95 OSR2", Facts(w9x, 4, 0, 1111, L" B"), L"Microsoft Windows 95 OSR2  B"},
+        {"95, one letter", Facts(w9x, 4, 0, 950, L"C"), L"Microsoft Windows 95 C"},
+        {"98 SE", Facts(w9x, 4, 10, 2222, L" A"), L"Microsoft Windows 98 SE  A"},
+        {"98", Facts(w9x, 4, 10, 1998, L" C"), L"Microsoft Windows 98  C"},
+        {"ME", Facts(w9x, 4, 90, 3000, L" "), L"Microsoft Windows Millennium Edition\r\n "},
+        {"Win32s", Facts(VER_PLATFORM_WIN32s, 3, 10, 0, L""), L"Microsoft Win32s\r\n"},
+    });
+}
+
+// Runs a copy of the probe named "os_probe_<version>.exe", which Wine tells
+// that Windows version (HKCU\Software\Wine\AppDefaults\<name>\Version), and
+// returns the description it wrote.
+std::wstring DescriptionUnder(const std::wstring& wineVersion, const CScratchFolder& scratch)
+{
+    std::wstring name = L"os_probe_" + wineVersion + L".exe";
+    std::wstring program = scratch / name, output = scratch / (name + L".txt");
+    if (!::CopyFileW((GetProgramFolder() + L"\\os_probe.exe").c_str(), program.c_str(), FALSE))
+        return L"<no os_probe.exe beside the tests>";
+
+    std::wstring key = L"Software\\Wine\\AppDefaults\\" + name;
+    HKEY appDefaults = nullptr;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appDefaults, nullptr);
+    ::RegSetValueExW(appDefaults, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion.c_str()),
+                     static_cast<DWORD>((wineVersion.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(appDefaults);
+    std::wstring commandLine = L"\"" + program + L"\" \"" + output + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 1;
+    if (::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &process))
+    {
+        ::WaitForSingleObject(process.hProcess, 60000);
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    return exitCode == 0 ? Utf16Text(ReadBytes(output)) : L"<probe failed>";
+}
+
+TEST(COSInfoUnderWine, DefaultPrefixIsWindows7ServicePack1)
+{
+    std::wstring text = Utils::Info::COSInfo().GetText();
+    EXPECT_TRUE(StartsWith(text, L"Microsoft Windows 7 ")) << Narrow(text);
+    EXPECT_TRUE(EndsWith(text, L"Service Pack 1 (Build 7601)\r\nService Pack 1")) << Narrow(text);
+}
+
+TEST(COSInfoUnderWine, OtherReportedVersionsAreDescribed)
+{
+    // Wine 8 reports these as workstations, except win2008 and win2003
+    // (servers), all on an x64 processor.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"vista", L"Microsoft Windows Vista Service Pack 2 (Build 6002)\r\nService Pack 2"},
+        {L"win2008", L"Microsoft Windows Server 2008 Standard Edition Service Pack 2 (Build 6002)\r\nService Pack 2"},
+        {L"winxp64", L"Windows XP Professional x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {L"win2003", L"Windows Server 2003, Standard x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},
+        {L"winxp", L"Microsoft Windows XP Professional Service Pack 3 (Build 2600)\r\nService Pack 3"},
+        {L"win2k", L"Microsoft Windows 2000 Professional Service Pack 4 (Build 2195)\r\nService Pack 4"},
+        {L"nt40", L"Microsoft Windows NT Workstation 4.0 Service Pack 6a (Build 1381)\r\nService Pack 6a"},
+    };
+    CScratchFolder scratch;
+    for (const auto& [wineVersion, expected] : cases)
+        EXPECT_EQ(expected, DescriptionUnder(wineVersion, scratch)) << Narrow(wineVersion);
+}
+}
