@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "engine/CpuTester.h"
 #include "engine/Messages.h"
+#include "hardware/VideoTester.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
 
@@ -18,6 +20,7 @@ unsigned LogicalProcessorCount()
 
 CTester::CTester() : CTester(LogicalProcessorCount())
 {
+    m_createsScoredTests = true;
 }
 
 CTester::CTester(unsigned workerCount)
@@ -41,11 +44,15 @@ void CTester::CreateTests()
     // The scored tests are registered here, in the order the run takes them
     // up: disk, CPU, memory, video, system. The disk test comes first so
     // that it never queues behind CPU-heavy tests on small machines.
+    if (m_createsScoredTests)
+    {
+        RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
+        RegisterTest(std::make_unique<CVideoTester>());
+    }
 
     for (const auto& test : m_tests)
         test->SetPauseEvent(m_pauseEvent.Get());
-    if (m_hardwareInfo)
-        m_hardwareInfo->SetPauseEvent(m_pauseEvent.Get());
+    Inventory().SetPauseEvent(m_pauseEvent.Get());
 }
 
 void CTester::RegisterTest(std::unique_ptr<ITester> test)
@@ -55,7 +62,14 @@ void CTester::RegisterTest(std::unique_ptr<ITester> test)
 
 void CTester::SetHardwareInfo(std::unique_ptr<ITester> hardwareInfo)
 {
-    m_hardwareInfo = std::move(hardwareInfo);
+    m_inventoryStandIn = std::move(hardwareInfo);
+}
+
+ITester& CTester::Inventory()
+{
+    if (m_inventoryStandIn)
+        return *m_inventoryStandIn;
+    return m_hardwareInfo;
 }
 
 void CTester::SetNotify(HWND window, UINT message)
@@ -111,8 +125,7 @@ void CTester::StopTests()
         test->Cancel();
     // Tests waiting in a pause wake up and see their cancel flags.
     Resume();
-    if (m_hardwareInfo)
-        m_hardwareInfo->Cancel();
+    Inventory().Cancel();
     RequestStop();
     m_pool.DropQueued();
 }
@@ -126,8 +139,8 @@ void CTester::Shutdown()
 unsigned CTester::RunTests()
 {
     // Run clears the cancel flag, so a stop that came first is checked here.
-    if (m_hardwareInfo && !IsStopped())
-        RunGuarded(*m_hardwareInfo);
+    if (!IsStopped())
+        RunGuarded(Inventory());
 
     if (!m_tests.empty())
     {
@@ -174,8 +187,7 @@ void CTester::RunGuarded(ITester& test)
 
 void CTester::Serialize(CXmlNode& parent, CXmlDocument& document)
 {
-    if (m_hardwareInfo)
-        m_hardwareInfo->Serialize(parent, document);
+    Inventory().Serialize(parent, document);
     for (const auto& test : m_tests)
         test->Serialize(parent, document);
 }

@@ -9,6 +9,7 @@
 #include "engine/ScopedHandle.h"
 #include "engine/ThreadFunc.h"
 #include "engine/ThreadPool.h"
+#include "hardware/HardwareInfo.h"
 
 // The run controller: owns the tests, runs them on a pool of worker threads
 // from a run thread of its own, and pauses, resumes and stops them. The
@@ -21,8 +22,10 @@
 class CTester : public CThreadFunc<CTester>
 {
 public:
-    // One worker per logical processor.
+    // The program's tester: one worker per logical processor.
     CTester();
+    // A tester for test beds: CreateTests registers none of the scored
+    // tests, the run has only those given to RegisterTest.
     explicit CTester(unsigned workerCount);
     ~CTester() override;
 
@@ -31,8 +34,8 @@ public:
     void CreateTests();
     // Appends a test to the run order; the tester owns it. Not during a run.
     void RegisterTest(std::unique_ptr<ITester> test);
-    // The hardware inventory: runs first, on the run thread, with no progress
-    // target and no score. Not during a run.
+    // Replaces the hardware inventory in the run, the pause, the stop and
+    // the result with a stand-in (test beds). Not during a run.
     void SetHardwareInfo(std::unique_ptr<ITester> hardwareInfo);
 
     // Progress target of every registered test.
@@ -62,8 +65,9 @@ public:
     bool IsRunning() const { return m_running; }
     bool IsPaused() const { return m_paused; }
     size_t GetTestCount() const { return m_tests.size(); }
-    // Null while no hardware inventory is set.
-    ITester* GetHardwareInfo() const { return m_hardwareInfo.get(); }
+    // The inventory runs first, on the run thread, with no progress target
+    // and no score.
+    CHardwareInfo& GetHardwareInfo() { return m_hardwareInfo; }
     int GetTotalScore() const { return m_totalScore; }
     int GetTotalMaxScore() const { return m_maxScore; }
 
@@ -72,6 +76,8 @@ private:
     // Runs a test; an exception escaping it is logged and ends only that test.
     static void RunGuarded(ITester& test);
     static void ReportEnd(UINT message);
+    // The hardware info, or the stand-in that replaces it.
+    ITester& Inventory();
 
     std::vector<std::unique_ptr<ITester>> m_tests;
     CThreadPool m_pool;
@@ -80,7 +86,9 @@ private:
     // Manual reset, signalled: signalled means run, reset means paused.
     CScopedHandle m_pauseEvent;
     DWORD m_pauseEventError = 0;
-    std::unique_ptr<ITester> m_hardwareInfo;
+    CHardwareInfo m_hardwareInfo;
+    std::unique_ptr<ITester> m_inventoryStandIn;
+    bool m_createsScoredTests = false;
     int m_totalScore = 0;
     int m_maxScore = 0;
 };
