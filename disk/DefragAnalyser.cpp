@@ -1,0 +1,167 @@
+#include "disk/DefragAnalyser.h"
+
+#include <shlobj.h>
+
+#include "disk/DefragReport.h"
+#include "disk/OstrelFile.h"
+#include "disk/ProcessKiller.h"
+#include "disk/Utf16Collector.h"
+#include "shell/Module.h"
+#include "shell/StringFormat.h"
+
+namespace
+{
+// The pipe is read in small pieces so that progress shows as it comes.
+constexpr DWORD kReadPiece = 64;
+
+WORD NativeArchitecture()
+{
+    // The native view: a 32-bit program on 64-bit Windows must start the
+    // 64-bit Ostrel, or the 32-bit view of system32 hides the defragmenter.
+    SYSTEM_INFO info = {};
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture;
+}
+
+bool IsVersionComponent(DWORD typeMask, DWORD value)
+{
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    (typeMask == VER_MAJORVERSION ? version.dwMajorVersion : version.dwMinorVersion) = value;
+    return VerifyVersionInfoW(&version, typeMask, VerSetConditionMask(0, typeMask, VER_EQUAL)) != FALSE;
+}
+}
+
+CDefragAnalyser::CDefragAnalyser(std::wstring drive, HMODULE resources, bool windows7)
+    : m_drive(std::move(drive)), m_resources(resources), m_windows7(windows7)
+{
+}
+
+CDefragAnalyser::~CDefragAnalyser() = default;
+
+bool CDefragAnalyser::IsWindows7()
+{
+    return IsVersionComponent(VER_MINORVERSION, 1) && IsVersionComponent(VER_MAJORVERSION, 6);
+}
+
+unsigned __stdcall CDefragAnalyser::ThreadProc(void* analyser)
+{
+    static_cast<CDefragAnalyser*>(analyser)->Analyse();
+    return 0;
+}
+
+void CDefragAnalyser::Analyse()
+{
+    m_progress = 0;
+    m_succeeded = false;
+    g_module.Log(L"HDD TEST: try to get fragmentattion percent for all disks");
+
+    WORD architecture = NativeArchitecture();
+    WORD resourceId = COstrelFile::ResourceFor(architecture);
+    if (resourceId == 0)
+        return;
+    g_module.Log(architecture == PROCESSOR_ARCHITECTURE_AMD64 ? L"x64 Ostrel exe" : L"x86 Ostrel exe");
+
+    COstrelFile ostrel(m_resources);
+    if (!ostrel.Extract(resourceId))
+    {
+        g_module.LogError(L"HDD TEST: cannot write " + ostrel.Path(), GetLastError());
+        return;
+    }
+    HANDLE readEnd = nullptr;
+    if (!StartOstrel(ostrel.Path(), readEnd))
+        return;
+    CScopedHandle pipe(readEnd);
+    ReadReport(readEnd);
+
+    // Ostrel.exe is deleted on the way out: let the process end first. The
+    // wait holds no lock, so that KillDefragProcesses can still end it; only
+    // this thread replaces the handle.
+    WaitForSingleObject(m_ostrel.Get(), INFINITE);
+    CCriticalSectionLock lock(m_ostrelLock);
+    m_ostrel.Reset();
+}
+
+bool CDefragAnalyser::StartOstrel(const std::wstring& ostrelPath, HANDLE& readEnd)
+{
+    wchar_t systemFolder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, systemFolder)))
+        return false;
+    std::wstring arguments = m_drive + (m_windows7 ? L": /u /a" : L": -a");
+    std::wstring commandLine = FormatText(L"\"%ls\\defrag.exe\" %ls", systemFolder, arguments.c_str());
+
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0))
+        return false;
+    CScopedHandle pipeWrite(writeEnd);
+    HANDLE process = GetCurrentProcess();
+    HANDLE childOutput = nullptr;
+    HANDLE childError = nullptr;
+    DuplicateHandle(process, writeEnd, process, &childOutput, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    CScopedHandle outputCopy(childOutput);
+    DuplicateHandle(process, childOutput, process, &childError, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    CScopedHandle errorCopy(childError);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = childOutput;
+    startup.hStdError = childError;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started = {};
+
+    CCriticalSectionLock lock(m_ostrelLock);
+    // A cancel that came before the start would find nothing to kill.
+    bool ok = !m_cancel && childOutput && childError &&
+              CreateProcessW(ostrelPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                             nullptr, &startup, &started);
+    // The pipe must break when Ostrel ends: this process keeps no write end.
+    if (!ok || !started.hProcess)
+    {
+        CloseHandle(readEnd);
+        readEnd = nullptr;
+        return false;
+    }
+    CloseHandle(started.hThread);
+    m_ostrel.Reset(started.hProcess);
+    return true;
+}
+
+void CDefragAnalyser::ReadReport(HANDLE readEnd)
+{
+    CUtf16Collector output;
+    char piece[kReadPiece];
+    DWORD read = 0;
+    while (ReadFile(readEnd, piece, kReadPiece, &read, nullptr))
+    {
+        output.Append(piece, read);
+        int progress = ParseProgress(output.Text());
+        if (progress >= 0)
+            m_progress = progress;
+        if (m_cancel)
+            return;
+    }
+    // The pipe broke: Ostrel has ended.
+    if (m_cancel)
+        return;
+    m_progress = 100;
+    g_module.Log(L"reading defrag responce");
+    g_module.Log(output.Text());
+    m_succeeded = ParseFragmentation(output.Text(), m_windows7, m_fragmentation);
+}
+
+void CDefragAnalyser::KillDefragProcesses()
+{
+    TerminateDescendantNamed(GetCurrentProcessId(), L"defrag.exe");
+    if (!m_windows7)
+    {
+        const wchar_t* const engines[] = {L"dfrgntfs.exe", L"dfrgfat.exe"};
+        TerminateFirstNamed(engines, 2);
+    }
+    // Ostrel ends on its own once the defragmenter is gone; should the
+    // defragmenter not have been found, ending Ostrel still breaks the pipe.
+    CCriticalSectionLock lock(m_ostrelLock);
+    if (m_ostrel && WaitForSingleObject(m_ostrel.Get(), 2000) == WAIT_TIMEOUT)
+        TerminateProcess(m_ostrel.Get(), 0);
+}

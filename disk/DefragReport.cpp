@@ -1,0 +1,88 @@
+#include "disk/DefragReport.h"
+
+#include <cmath>
+#include <cwchar>
+#include <cstdlib>
+#include <vector>
+
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/split.hpp>
+#include <boost/algorithm/string/trim.hpp>
+
+#include "shell/Module.h"
+#include "shell/StringFormat.h"
+
+namespace
+{
+// Splits at every one of the separators, keeping empty tokens.
+std::vector<std::wstring> Split(const std::wstring& text, const wchar_t* separators)
+{
+    std::vector<std::wstring> tokens;
+    boost::algorithm::split(tokens, text, boost::algorithm::is_any_of(separators),
+                            boost::algorithm::token_compress_off);
+    return tokens;
+}
+
+std::wstring BeforePercent(const std::wstring& token)
+{
+    return token.substr(0, token.find(L'%'));
+}
+
+// A figure without a number is no result: an error message that happens to
+// fit a rule (Windows 7 names the volume in parentheses) must not read as 0 %.
+bool ReadFigure(const std::wstring& figure, double& percent)
+{
+    g_module.Log(FormatText(L"fragmentation = %ls%%", figure.c_str()));
+    wchar_t* end = nullptr;
+    double value = std::wcstod(figure.c_str(), &end);
+    if (end == figure.c_str() || !std::isfinite(value))
+        return false;
+    percent = value;
+    return true;
+}
+}
+
+bool ParseFragmentation(const std::wstring& report, bool windows7, double& percent)
+{
+    // Windows 7: "Total fragmented space = <f>%" is the fourth figure.
+    if (windows7)
+    {
+        std::vector<std::wstring> tokens = Split(report, L"=");
+        if (tokens.size() >= 4)
+        {
+            g_module.Log(L"Parsing Seven defrag output");
+            return ReadFigure(BeforePercent(tokens[3]), percent);
+        }
+    }
+
+    // Windows XP: "... Free,  <f>% Fragmented (<ff>% file fragmentation)",
+    // the text after the copyright's "(c)" and the free share "(<p>%)".
+    std::vector<std::wstring> parts = Split(report, L"()");
+    if (parts.size() >= 5)
+    {
+        g_module.Log(L"Parsing XP defrag output");
+        std::wstring figure = parts[4];
+        boost::algorithm::trim_if(figure, !boost::algorithm::is_digit());
+        return ReadFigure(figure, percent);
+    }
+
+    // Windows Vista: "Percent file fragmentation = <f> %" is the fifth figure.
+    std::vector<std::wstring> tokens = Split(report, L"=");
+    if (tokens.size() >= 5)
+    {
+        g_module.Log(L"Parsing Vista defrag output");
+        return ReadFigure(BeforePercent(tokens[4]), percent);
+    }
+    return false;
+}
+
+int ParseProgress(const std::wstring& output)
+{
+    size_t percentSign = output.rfind(L'%');
+    if (percentSign == std::wstring::npos)
+        return -1;
+    size_t start = percentSign >= 3 ? percentSign - 3 : 0;
+    std::wstring digits = output.substr(start, percentSign - start);
+    boost::algorithm::trim(digits);
+    return static_cast<int>(std::wcstol(digits.c_str(), nullptr, 10));
+}

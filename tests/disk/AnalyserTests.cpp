@@ -1,0 +1,146 @@
+#include <windows.h>
+#include <process.h>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "disk/DefragAnalyser.h"
+#include "disk/OstrelFile.h"
+#include "disk/OstrelResources.h"
+#include "tests/disk/DiskTestSupport.h"
+
+namespace
+{
+struct AnalysisOutcome
+{
+    bool succeeded;
+    double fragmentation;
+    int progress;
+};
+
+// One analysis of drive C: on this thread, the Windows version the analyser
+// assumes given by windows7, the one the stand-in sees by wineVersion.
+AnalysisOutcome Analyse(const std::wstring& wineVersion, bool windows7)
+{
+    CWineVersionFor version(L"defrag.exe", wineVersion);
+    CDefragAnalyser analyser(L"C", OstrelHost(), windows7);
+    analyser.Analyse();
+    EXPECT_EQ(L"C", analyser.GetDrive());
+    return {analyser.Succeeded(), analyser.GetFragmentation(), analyser.GetProgress()};
+}
+
+std::string FileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    if (!bytes.empty())
+        ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string ResourceBytes(HMODULE module, WORD id)
+{
+    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"EXE");
+    if (!resource)
+        return std::string();
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+    return std::string(bytes, SizeofResource(module, resource));
+}
+}
+
+TEST(OstrelFile, ChoosesTheBuildThatRunsNatively)
+{
+    EXPECT_EQ(IDR_OSTREL_X64, COstrelFile::ResourceFor(PROCESSOR_ARCHITECTURE_AMD64));
+    EXPECT_EQ(IDR_OSTREL_X86, COstrelFile::ResourceFor(PROCESSOR_ARCHITECTURE_INTEL));
+    EXPECT_EQ(0, COstrelFile::ResourceFor(PROCESSOR_ARCHITECTURE_IA64));
+}
+
+TEST(OstrelFile, WritesTheResourceBesideItsModuleAndDeletesItAfterwards)
+{
+    ASSERT_NE(nullptr, OstrelHost());
+    std::wstring path = OstrelHostFolder() + L"\\Ostrel.exe";
+    {
+        COstrelFile ostrel(OstrelHost());
+        EXPECT_EQ(path, ostrel.Path());
+        ASSERT_TRUE(ostrel.Extract(IDR_OSTREL_X64));
+        std::string expected = ResourceBytes(OstrelHost(), IDR_OSTREL_X64);
+        EXPECT_GT(expected.size(), 1000u);
+        EXPECT_EQ(expected, FileBytes(path));
+        // A missing resource is a failure, not an empty program.
+        EXPECT_FALSE(ostrel.Extract(999));
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+}
+
+TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
+{
+    CScopedEnvironment figure(L"TESSARIN_DEFRAG_FRAGMENTATION", L"12.5");
+    AnalysisOutcome seven = Analyse(L"win7", true);
+    EXPECT_TRUE(seven.succeeded);
+    EXPECT_DOUBLE_EQ(12.5, seven.fragmentation);
+    EXPECT_EQ(100, seven.progress);
+
+    AnalysisOutcome vista = Analyse(L"vista", false);
+    EXPECT_TRUE(vista.succeeded);
+    EXPECT_DOUBLE_EQ(12.5, vista.fragmentation);
+
+    AnalysisOutcome xp = Analyse(L"winxp64", false);
+    EXPECT_TRUE(xp.succeeded);
+    EXPECT_DOUBLE_EQ(12.5, xp.fragmentation);
+
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((OstrelHostFolder() + L"\\Ostrel.exe").c_str()));
+}
+
+// The stand-in refuses arguments of the wrong Windows version, as the real
+// defragmenters do: "-a" on 7, "/u /a" before it.
+TEST(DefragAnalyser, ArgumentsFollowTheWindowsVersion)
+{
+    EXPECT_FALSE(Analyse(L"win7", false).succeeded);
+    EXPECT_FALSE(Analyse(L"vista", true).succeeded);
+    EXPECT_FALSE(Analyse(L"winxp64", true).succeeded);
+}
+
+TEST(DefragAnalyser, ReportAfterALongBurstOfOutputIsStillRead)
+{
+    CScopedEnvironment burst(L"TESSARIN_DEFRAG_MODE", L"burst");
+    CScopedEnvironment figure(L"TESSARIN_DEFRAG_FRAGMENTATION", L"31");
+    AnalysisOutcome seven = Analyse(L"win7", true);
+    EXPECT_TRUE(seven.succeeded);
+    EXPECT_DOUBLE_EQ(31, seven.fragmentation);
+}
+
+TEST(DefragAnalyser, FailedAnalysisLeavesNoResult)
+{
+    CScopedEnvironment fail(L"TESSARIN_DEFRAG_FAIL", L"C");
+    AnalysisOutcome seven = Analyse(L"win7", true);
+    EXPECT_FALSE(seven.succeeded);
+    EXPECT_EQ(0, seven.fragmentation);
+}
+
+TEST(DefragAnalyser, CancelKillsTheDefragmenterAndOstrel)
+{
+    CScopedEnvironment hang(L"TESSARIN_DEFRAG_MODE", L"hang");
+    CWineVersionFor version(L"defrag.exe", L"win7");
+    CDefragAnalyser analyser(L"C", OstrelHost(), true);
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr));
+    ASSERT_NE(nullptr, thread);
+    // The stand-in draws up to 40 % and then hangs.
+    for (int i = 0; i < 300 && analyser.GetProgress() < 40; ++i)
+        Sleep(100);
+    EXPECT_EQ(40, analyser.GetProgress());
+    EXPECT_EQ(1, CountProcessesNamed(L"defrag.exe"));
+
+    analyser.Cancel();
+    analyser.KillDefragProcesses();
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 15000));
+    CloseHandle(thread);
+    EXPECT_FALSE(analyser.Succeeded());
+    EXPECT_EQ(0, CountProcessesNamed(L"defrag.exe"));
+    EXPECT_EQ(0, CountProcessesNamed(L"Ostrel.exe"));
+}

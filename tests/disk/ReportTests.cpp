@@ -1,0 +1,116 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "disk/DefragReport.h"
+#include "disk/Utf16Collector.h"
+
+namespace
+{
+// The three report forms as the defragmenter stand-in draws them and Ostrel
+// forwards them (blank cell runs became line breaks).
+const wchar_t kSevenReport[] =
+    L"Windows Disk Defragmenter\r\nCopyright (c) Stand-in Software. All rights reserved.\r\n\r\n"
+    L"Invoking analysis on (C:)...\r\n\r\n\tAnalysis: 0% complete...\tAnalysis: 100% complete...\r\n"
+    L"The operation completed successfully.\r\n\r\nPost Defragmentation Report:\r\n\r\n\tVolume Information:\r\n"
+    L"\t\tVolume size                 = 232.88 GB\r\n\t\tFree space                  = 101.50 GB\r\n"
+    L"\t\tTotal fragmented space      = 12.5%\r\n\t\tLargest free space size     = 50.75 GB\r\n\r\n"
+    L"\tNote: File fragments larger than 64MB are not included.\r\n";
+
+const wchar_t kVistaReport[] =
+    L"Windows Disk Defragmenter\r\nCopyright (c) Stand-in Software. All rights reserved.\r\n"
+    L"Analyzing: 0%Analyzing: 100%\r\nAnalysis report for volume C:\r\n\r\n"
+    L"    Volume size                 = 232.88 GB\r\n    Free space                  = 101.50 GB\r\n"
+    L"    Largest free space extent   = 50.75 GB\r\n    Percent file fragmentation  = 7 %\r\n\r\n"
+    L"    Note: On NTFS volumes, file fragments larger than 64MB are not included.\r\n";
+
+const wchar_t kXpReport[] =
+    L"Windows Disk Defragmenter\r\nCopyright (c) Stand-in Software. All rights reserved.\r\n"
+    L"Analyzing: 0%Analyzing: 100%\r\n\r\nAnalysis Report\r\n"
+    L"    233 GB Total,  101.50 GB (44%) Free,  4% Fragmented (8% file fragmentation)\r\n\r\n"
+    L"You do not need to defragment this volume.\r\n";
+
+double Parsed(const std::wstring& report, bool windows7, bool expectMatch = true)
+{
+    double percent = -1;
+    EXPECT_EQ(expectMatch, ParseFragmentation(report, windows7, percent)) << report.c_str();
+    return percent;
+}
+}
+
+TEST(DefragReport, StandInReportsOfEachWindowsVersion)
+{
+    EXPECT_DOUBLE_EQ(12.5, Parsed(kSevenReport, true));
+    EXPECT_DOUBLE_EQ(7, Parsed(kVistaReport, false));
+    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, false));
+    // The XP report has no "=" and reads the same on Windows 7.
+    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, true));
+}
+
+TEST(DefragReport, SevenRuleTakesTheFourthEqualsTokenUpToThePercentSign)
+{
+    EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1% d", true));
+    EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1%", true));
+    // A figure that is no number is no result.
+    Parsed(L"a=b=c= n/a %", true, false);
+}
+
+TEST(DefragReport, SevenTextWithTooFewEqualsFallsThroughToTheParenthesisRule)
+{
+    EXPECT_DOUBLE_EQ(9, Parsed(L"x = y (c) 10 GB (50%) Free,  9% Fragmented (18%)", true));
+    // Neither enough "(" ")" tokens nor "=" tokens.
+    Parsed(L"a = b = c (d)", true, false);
+}
+
+TEST(DefragReport, XpRuleKeepsFromTheFirstToTheLastDigitOfTheFifthToken)
+{
+    EXPECT_DOUBLE_EQ(7, Parsed(L"a(b)c(d) word, 7% word", false));
+    EXPECT_DOUBLE_EQ(12.5, Parsed(L"a(b)c(d) Free,  12.5% Fragmented (x)", false));
+    // Empty tokens count: consecutive separators are not merged.
+    EXPECT_DOUBLE_EQ(3, Parsed(L"(()) 3% x", false));
+}
+
+TEST(DefragReport, UnknownTextMatchesNoRule)
+{
+    Parsed(L"", false, false);
+    Parsed(L"", true, false);
+    Parsed(L"Invalid parameter. Usage: defrag <volume> -a\r\n", false, false);
+    Parsed(L"a = b = c = d", false, false);
+    // A Windows 7 error message: the volume in parentheses makes enough
+    // tokens for the XP rule, but there is no figure.
+    Parsed(L"Copyright (c) Stand-in.\r\nInvoking analysis on (C:)...\r\nThe volume C: could not be analysed.\r\n",
+           true, false);
+}
+
+TEST(DefragReport, ProgressReadsUpToThreeCharactersBeforeTheLastPercentSign)
+{
+    EXPECT_EQ(-1, ParseProgress(L"Invoking analysis on (C:)..."));
+    // One digit after ": " does not start the three characters with a digit.
+    EXPECT_EQ(0, ParseProgress(L"Analysis: 5% complete..."));
+    EXPECT_EQ(45, ParseProgress(L"Analysis: 45% complete..."));
+    EXPECT_EQ(100, ParseProgress(L"Analysis: 100% complete..."));
+    EXPECT_EQ(7, ParseProgress(L"7%"));
+    EXPECT_EQ(60, ParseProgress(L"Analysis: 40% complete...Analysis: 60% complete..."));
+}
+
+TEST(Utf16Collector, UnitSplitAcrossPiecesIsCompletedNotCorrupted)
+{
+    std::wstring text = L"\u00e4\u20ac abc \u00fc";
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+
+    CUtf16Collector odd;
+    odd.Append(bytes.data(), 1);
+    odd.Append(bytes.data() + 1, 3);
+    odd.Append(bytes.data() + 4, bytes.size() - 4);
+    EXPECT_EQ(text, odd.Text());
+
+    CUtf16Collector byteByByte;
+    for (char byte : bytes)
+        byteByByte.Append(&byte, 1);
+    EXPECT_EQ(text, byteByByte.Text());
+
+    // A dangling first byte is held back, not shown.
+    CUtf16Collector pending;
+    pending.Append(bytes.data(), 3);
+    EXPECT_EQ(std::wstring(L"\u00e4"), pending.Text());
+}
