@@ -12,8 +12,8 @@
 
 namespace
 {
-const int kCheckIterations = 5000000;
-const int kProgressIterations = 20000;
+const int kCheckIterations = 100000;
+const int kProgressIterations = 5000;
 
 class CBenchTest : public CTesterImpl<CBenchTest>
 {
