@@ -4,6 +4,7 @@
 
 #include "shell/Folders.h"
 #include "shell/OSInfo.h"
+#include "testbed/OsProbeRun.h"
 #include "tests/shell/ShellTestSupport.h"
 
 using Utils::Info::ComposeOSText;
@@ -149,32 +150,7 @@ TEST(ComposeOSText, Windows9xAndWin32s)
 // returns the description it wrote.
 std::wstring DescriptionUnder(const std::wstring& wineVersion, const CScratchFolder& scratch)
 {
-    std::wstring name = L"os_probe_" + wineVersion + L".exe";
-    std::wstring program = scratch / name, output = scratch / (name + L".txt");
-    if (!::CopyFileW((GetProgramFolder() + L"\\os_probe.exe").c_str(), program.c_str(), FALSE))
-        return L"<no os_probe.exe beside the tests>";
-
-    std::wstring key = L"Software\\Wine\\AppDefaults\\" + name;
-    HKEY appDefaults = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appDefaults, nullptr);
-    ::RegSetValueExW(appDefaults, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion.c_str()),
-                     static_cast<DWORD>((wineVersion.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(appDefaults);
-    std::wstring commandLine = L"\"" + program + L"\" \"" + output + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 1;
-    if (::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process))
-    {
-        ::WaitForSingleObject(process.hProcess, 60000);
-        ::GetExitCodeProcess(process.hProcess, &exitCode);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    }
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
-    return exitCode == 0 ? Utf16Text(ReadBytes(output)) : L"<probe failed>";
+    return RunOsProbeUnder(wineVersion, scratch.Path());
 }
 
 TEST(COSInfoUnderWine, DefaultPrefixIsWindows7ServicePack1)
