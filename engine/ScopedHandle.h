@@ -35,3 +35,10 @@ public:
 private:
     HANDLE m_handle;
 };
+
+// Files, pipes and snapshots report failure as INVALID_HANDLE_VALUE, not
+// null; this holder turns that into an empty one.
+inline CScopedHandle AdoptFileHandle(HANDLE handle)
+{
+    return CScopedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}

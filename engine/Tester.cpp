@@ -37,6 +37,7 @@ CTester::~CTester()
     if (IsThreadAlive())
         StopTests();
     Stop();
+    SaveLastScore();
 }
 
 void CTester::CreateTests()
@@ -53,6 +54,8 @@ void CTester::CreateTests()
     for (const auto& test : m_tests)
         test->SetPauseEvent(m_pauseEvent.Get());
     Inventory().SetPauseEvent(m_pauseEvent.Get());
+
+    LoadLastScore();
 }
 
 void CTester::RegisterTest(std::unique_ptr<ITester> test)

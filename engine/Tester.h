@@ -71,6 +71,22 @@ public:
     int GetTotalScore() const { return m_totalScore; }
     int GetTotalMaxScore() const { return m_maxScore; }
 
+    // Scoring, on the UI thread once a run has ended. The sums of the tests'
+    // scores and maxima, rounded half up; CalcTotalScore also recomputes the
+    // maximum.
+    int CalcTotalScore();
+    int CalcMaxScore();
+    // Total as a percentage of the maximum; 0 while either is 0.
+    double GetPercentage() const;
+
+    // The last total score ("zxq_ls") and percentage ("zxq_lp") in the
+    // application data folder. A file that is missing or shorter than its
+    // value is logged and leaves the total as it is, or reads as 0.
+    void SaveLastScore() const;
+    void LoadLastScore();
+    void SaveLastPercentage() const;
+    double LoadLastPercentage() const;
+
 private:
     void ScheduleTest(ITester& test);
     // Runs a test; an exception escaping it is logged and ends only that test.

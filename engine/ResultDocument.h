@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+class CTester;
+class CXmlDocument;
+
+// The result document of a finished run:
+//   <?xml version="1.0" encoding="UTF-8"?>
+//   <tessarin>
+//     <total_scores/> <percentage/> <max_scores/>
+//     the inventory's section, then each test's section in run order
+//   </tessarin>
+// Computes the totals on the way. False when the document cannot be created.
+bool BuildResultDocument(CTester& tester, CXmlDocument& document);
+
+// Builds the result document and keeps a copy as "result.xml" in the
+// current directory. The main window's "Optimize Your PC" command runs it;
+// the document also goes to the web site from here once that exchange
+// exists. False when no document could be built or saved.
+bool BuildAndSendResult(CTester& tester);
+
+// "<current directory>\result.xml".
+std::wstring GetResultFilePath();
