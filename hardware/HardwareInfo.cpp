@@ -238,7 +238,6 @@ bool CHardwareInfo::Serialize(CXmlNode& parent, CXmlDocument& document)
     AppendTextElement(document, section, L"cd_rom", BoolText(HasCdRom()));
     AppendTextElement(document, section, L"version_os", Utils::Info::COSInfo().GetText());
     AppendTextElement(document, section, L"os", m_osCode);
-    // The language manager's current code goes here once it exists.
-    AppendTextElement(document, section, L"lang", L"");
+    AppendTextElement(document, section, L"lang", g_module.GetLanguageManager().GetLanguageCode());
     return true;
 }

@@ -1,5 +1,6 @@
 #include "shell/Module.h"
 
+#include "net/MachineId.h"
 #include "shell/Folders.h"
 #include "shell/StringFormat.h"
 
@@ -10,14 +11,30 @@ namespace
 const wchar_t kLogFileName[] = L"tessarin.log";
 const wchar_t kLogTimeFormat[] = L"%h:%M:%s %d.%m.%Y";
 const int kLogCapKB = 1024;
+const wchar_t kInstanceMutexName[] = L"{BE83ABEC-4E9E-4FEF-8852-67416F53E737}";
+const int kMachineIdTries = 15;
 }
 
 CModule::CModule()
-    : m_log(::GetAppDataFolder(), kLogFileName, kLogTimeFormat, kLogCapKB, 0)
+    : m_log(::GetAppDataFolder(), kLogFileName, kLogTimeFormat, kLogCapKB, 0),
+      m_instanceLock(kInstanceMutexName)
 {
 }
 
 CModule::~CModule() = default;
+
+HRESULT CModule::Init(HINSTANCE instance)
+{
+    m_languages.SetResourceModule(instance);
+    m_languages.LoadLanguages();
+    m_uid = GetMachineId(kMachineIdTries);
+    return S_OK;
+}
+
+void CModule::Term()
+{
+    // Nothing to release early: every member lives until static destruction.
+}
 
 void CModule::Log(const std::wstring& text)
 {

@@ -3,11 +3,18 @@
 #include <string>
 
 #include "engine/Tester.h"
+#include "shell/LanguageManager.h"
 #include "shell/LogFile.h"
+#include "shell/SingleInstanceLock.h"
 
 // The one global object of the main program: owner of every long-lived
-// service. Other code reaches the log, the run controller and the main
-// window handle only through it.
+// service. Other code reaches the log, the languages, the run controller,
+// the machine identifier and the main window handle only through it.
+//
+// Constructed before the entry function runs: it then holds the
+// single-instance lock (or knows another instance does), and its log has
+// written the start-up line. The start-up code calls Init once COM is
+// initialised, and Term after the message loop.
 class CModule
 {
 public:
@@ -17,7 +24,24 @@ public:
     CModule(const CModule&) = delete;
     CModule& operator=(const CModule&) = delete;
 
+    // Loads the languages (warning the user when the current one cannot be
+    // loaded), computes the machine identifier (up to 15 seconds) and keeps
+    // the instance for the program's resources. S_OK.
+    HRESULT Init(HINSTANCE instance);
+    void Term();
+
+    // False when another instance of the program runs in this logon session.
+    bool IsFirstInstance() const { return m_instanceLock.IsHeld(); }
+
     CTester& GetTester() { return m_tester; }
+    CLenguageManager& GetLanguageManager() { return m_languages; }
+    // The UI text of the id in the current language; empty for an unknown
+    // id. Callable from any thread; the text stays valid for the program's
+    // lifetime, also when the language changes.
+    const wchar_t* GetString(int id) { return m_languages.GetString(id); }
+    // "11111111-11111111-11111111-11111111" when it could not be computed;
+    // empty before Init.
+    std::wstring GetUID() const { return m_uid; }
 
     // Writes one line to the program log "tessarin.log".
     void Log(const std::wstring& text);
@@ -31,12 +55,17 @@ public:
     std::wstring GetAppDataFolder() const;
 
 private:
-    // The log comes first so that it outlives every member that logs from
-    // its constructor or destructor (the tester saves its last score when
-    // it is destroyed).
+    // Members are built in this order and destroyed in reverse. The log
+    // comes first so that it outlives every member that logs from its
+    // constructor or destructor (the tester saves its last score when it is
+    // destroyed).
     CLogFile m_log;
+    CSingleInstanceLock m_instanceLock;
+    CLenguageManager m_languages;
     CTester m_tester;
+    std::wstring m_uid;
     HWND m_mainWindow = nullptr;
+    // The settings of the web exchange and the update check join here.
 };
 
 extern CModule g_module;

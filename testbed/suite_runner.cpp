@@ -1,15 +1,35 @@
 // Runs the benchmark suite without the main window: a message-only window
 // takes the progress and completion messages and the runner prints them.
 #include <windows.h>
+#include <objbase.h>
 #include <cstdio>
 
 #include "engine/Messages.h"
 #include "engine/Tester.h"
 #include "shell/Module.h"
+#include "testbed/MessageBoxAnswerer.h"
 #include "testbed/MessageWindow.h"
 
 int wmain()
 {
+    // Start-up as in the main program: COM on this thread, then the
+    // singleton loads the languages and computes the machine identifier.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    {
+        std::fprintf(stderr, "cannot initialise COM\n");
+        return 1;
+    }
+    {
+        // Nobody sits at the runner: a warning the start-up shows (no
+        // language chosen yet, on a fresh prefix) is answered and printed.
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        g_module.Init(GetModuleHandleW(nullptr));
+        for (const std::wstring& text : answerer.Texts())
+            std::printf("message box: %ls\n", text.c_str());
+    }
+    std::printf("language: %ls, machine id: %ls\n", g_module.GetLanguageManager().GetLanguageCode().c_str(),
+                g_module.GetUID().c_str());
+
     CTester& tester = g_module.GetTester();
     UINT endMessage = 0;
     CMessageWindow window([&endMessage](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
@@ -35,5 +55,7 @@ int wmain()
     window.Destroy();
     g_module.SetMainWindow(nullptr);
     tester.Shutdown();
+    g_module.Term();
+    CoUninitialize();
     return 0;
 }

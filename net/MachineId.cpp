@@ -1,0 +1,125 @@
+#include "net/MachineId.h"
+
+#include <objbase.h>
+#include <process.h>
+
+#include "engine/CriticalSection.h"
+#include "net/HardwareId.h"
+#include "net/HardwareIdWorker.h"
+#include "net/WmiSource.h"
+
+const wchar_t kDefaultMachineId[] = L"11111111-11111111-11111111-11111111";
+
+namespace
+{
+const DWORD kPollIntervalMs = 1000;
+const DWORD kStopWaitMs = 1000;
+
+std::unique_ptr<IHardwareSource> ConnectToWmi()
+{
+    auto source = std::make_unique<CWmiSource>();
+    if (!source->Connect())
+        return nullptr;
+    return source;
+}
+}
+
+struct CHardwareIdWorker::State
+{
+    explicit State(HardwareSourceFactory sourceFactory) : factory(std::move(sourceFactory)) {}
+
+    void Release()
+    {
+        if (InterlockedDecrement(&references) == 0)
+            delete this;
+    }
+
+    HardwareSourceFactory factory;
+    CCriticalSection lock;
+    bool ready = false;
+    Md5Digest id{};
+    // One for the worker object, one for the thread.
+    LONG references = 2;
+};
+
+bool CHardwareIdWorker::Start(HardwareSourceFactory factory)
+{
+    if (InterlockedCompareExchange(&m_active, 1, 0) != 0)
+        return true;
+    m_state = new State(std::move(factory));
+    m_thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CHardwareIdWorker::Run, m_state, 0, nullptr)));
+    if (!m_thread)
+    {
+        // The thread's reference goes with the thread that never ran.
+        m_state->Release();
+        return false;
+    }
+    return true;
+}
+
+bool CHardwareIdWorker::TryGet(Md5Digest& id)
+{
+    if (!m_state)
+        return false;
+    CCriticalSectionLock lock(m_state->lock);
+    if (!m_state->ready)
+        return false;
+    id = m_state->id;
+    return true;
+}
+
+void CHardwareIdWorker::Stop()
+{
+    if (InterlockedExchange(&m_active, 0) == 0)
+        return;
+    if (m_thread)
+        WaitForSingleObject(m_thread.Get(), kStopWaitMs);
+    m_thread.Reset();
+    m_state->Release();
+    m_state = nullptr;
+}
+
+unsigned __stdcall CHardwareIdWorker::Run(void* param)
+{
+    State* state = static_cast<State*>(param);
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        // The source holds COM objects: it must go before the apartment.
+        std::unique_ptr<IHardwareSource> source = state->factory();
+        Md5Digest id;
+        if (source && ComputeHardwareId(*source, id))
+        {
+            CCriticalSectionLock lock(state->lock);
+            state->id = id;
+            state->ready = true;
+        }
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    state->Release();
+    return 0;
+}
+
+std::wstring GetMachineId(int tries)
+{
+    return GetMachineId(tries, &ConnectToWmi);
+}
+
+std::wstring GetMachineId(int tries, HardwareSourceFactory factory)
+{
+    std::wstring text = kDefaultMachineId;
+    CHardwareIdWorker worker;
+    worker.Start(std::move(factory));
+    for (int i = 0; i < tries; ++i)
+    {
+        Sleep(kPollIntervalMs);
+        Md5Digest id;
+        if (worker.TryGet(id))
+        {
+            text = FormatMachineId(id);
+            break;
+        }
+    }
+    worker.Stop();
+    return text;
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// One open registry key, closed when the object goes.
+class CRegistryKey
+{
+public:
+    CRegistryKey() = default;
+    ~CRegistryKey() { Close(); }
+    CRegistryKey(const CRegistryKey&) = delete;
+    CRegistryKey& operator=(const CRegistryKey&) = delete;
+
+    // Opens the key, creating it when it is missing. False (with the error
+    // code in GetLastError) when it cannot be opened.
+    bool Create(HKEY root, const std::wstring& subKey, REGSAM access);
+
+    // A string value of at most maxChars characters (terminator included).
+    // False when the value is missing, not a string or longer.
+    bool ReadString(const std::wstring& name, std::wstring& value, DWORD maxChars) const;
+    bool WriteString(const std::wstring& name, const std::wstring& value);
+
+    void Close();
+
+private:
+    HKEY m_key = nullptr;
+};
