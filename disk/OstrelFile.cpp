@@ -26,7 +26,7 @@ COstrelFile::COstrelFile(HMODULE module) : m_module(module)
 
 COstrelFile::~COstrelFile()
 {
-    if (m_path.empty())
+    if (!m_written)
         return;
     // A process that has just ended may keep its image open for a moment.
     for (int attempt = 0; attempt < 20 && !DeleteFileW(m_path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
@@ -62,6 +62,7 @@ bool COstrelFile::Extract(WORD resourceId)
     if (raw == INVALID_HANDLE_VALUE)
         return false;
     CScopedHandle file(raw);
+    m_written = true;
     DWORD written = 0;
     return WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
 }

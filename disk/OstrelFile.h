@@ -3,7 +3,8 @@
 #include <string>
 
 // Ostrel.exe, written from a module's "EXE" resources into that module's
-// folder, started from there and deleted again when this object goes.
+// folder, started from there and deleted again when this object goes (only
+// when this object wrote it).
 class COstrelFile
 {
 public:
@@ -28,4 +29,5 @@ public:
 private:
     HMODULE m_module;
     std::wstring m_path;
+    bool m_written = false;
 };

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "disk/HddTester.h"
 #include "engine/CpuTester.h"
 #include "engine/Messages.h"
 #include "hardware/VideoTester.h"
@@ -47,6 +48,7 @@ void CTester::CreateTests()
     // that it never queues behind CPU-heavy tests on small machines.
     if (m_createsScoredTests)
     {
+        RegisterTest(std::make_unique<CHddTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
         RegisterTest(std::make_unique<CVideoTester>());
     }

@@ -75,6 +75,15 @@ TEST(OstrelFile, WritesTheResourceBesideItsModuleAndDeletesItAfterwards)
         EXPECT_FALSE(ostrel.Extract(999));
     }
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+
+    // A module without the resources writes nothing and so deletes nothing,
+    // not even an Ostrel.exe that was there before.
+    {
+        COstrelFile other(OstrelHost());
+        ASSERT_TRUE(other.Extract(IDR_OSTREL_X64));
+        COstrelFile resourceless(GetModuleHandleW(L"kernel32.dll"));
+        EXPECT_FALSE(resourceless.Extract(IDR_OSTREL_X64));
+    }
 }
 
 TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
