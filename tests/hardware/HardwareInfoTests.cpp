@@ -5,7 +5,6 @@
 
 #include "hardware/HardwareInfo.h"
 #include "shell/OSInfo.h"
-#include "tests/engine/XmlTestSupport.h"
 #include "tests/hardware/HardwareTestSupport.h"
 
 using Names = std::vector<std::wstring>;
@@ -94,7 +93,7 @@ TEST(HardwareInfoOsCode, WindowsFamilies)
         EXPECT_EQ(OsCodeFor(c.platform, c.major, c.minor), c.code) << c.major << "." << c.minor;
 }
 
-class HardwareInfoInWine : public XmlTestBase
+class HardwareInfoInWine : public ResultDocumentTest
 {
 protected:
     static Names ChildNames(const CXmlNode& node)
@@ -113,16 +112,6 @@ protected:
     {
         CXmlNode child;
         return node.GetChild(name, child) ? TextOf(child) : L"<missing>";
-    }
-
-    CXmlDocument document;
-    CXmlNode root;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(document.Create());
-        ASSERT_TRUE(document.CreateElement(root, L"tessarin"));
-        ASSERT_TRUE(document.AppendChild(root));
     }
 };
 

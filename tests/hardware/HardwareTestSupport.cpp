@@ -18,16 +18,6 @@ std::wstring ReadLog()
     text.resize(read / sizeof(wchar_t));
     return text;
 }
-
-template <class T>
-SAFEARRAY* MakeArray(VARTYPE type, std::initializer_list<T> values, void (*put)(SAFEARRAY*, LONG, T))
-{
-    SAFEARRAY* array = SafeArrayCreateVector(type, 0, static_cast<ULONG>(values.size()));
-    LONG index = 0;
-    for (T value : values)
-        put(array, index++, value);
-    return array;
-}
 }
 
 CLogTail::CLogTail() : m_start(ReadLog().size())
@@ -49,74 +39,44 @@ int CLogTail::Count(const std::wstring& text) const
     return count;
 }
 
-CTestValue::CTestValue(const std::function<void(VARIANT&)>& fill)
+CTestValue::CTestValue(VARTYPE type, LONGLONG number, BSTR text, SAFEARRAY* array)
 {
     VariantInit(&m_value);
-    fill(m_value);
-}
-
-CTestValue CTestValue::Empty()
-{
-    return CTestValue([](VARIANT&) {});
-}
-
-CTestValue CTestValue::Null()
-{
-    return CTestValue([](VARIANT& value) { value.vt = VT_NULL; });
-}
-
-CTestValue CTestValue::Text(const wchar_t* text)
-{
-    return CTestValue([text](VARIANT& value) {
-        value.vt = VT_BSTR;
-        value.bstrVal = SysAllocString(text);
-    });
-}
-
-CTestValue CTestValue::NullText()
-{
-    return CTestValue([](VARIANT& value) {
-        value.vt = VT_BSTR;
-        value.bstrVal = nullptr;
-    });
-}
-
-CTestValue CTestValue::Int(LONG number)
-{
-    return CTestValue([number](VARIANT& value) {
-        value.vt = VT_I4;
-        value.lVal = number;
-    });
-}
-
-CTestValue CTestValue::UInt(ULONG number)
-{
-    return CTestValue([number](VARIANT& value) {
-        value.vt = VT_UI4;
-        value.ulVal = number;
-    });
+    m_value.vt = type;
+    if (type == VT_I4)
+        m_value.lVal = static_cast<LONG>(number);
+    else if (type == VT_UI4)
+        m_value.ulVal = static_cast<ULONG>(number);
+    else if (type == VT_BSTR)
+        m_value.bstrVal = text;
+    else if (type & VT_ARRAY)
+        m_value.parray = array;
 }
 
 CTestValue CTestValue::IntArray(std::initializer_list<LONG> values)
 {
-    return CTestValue([values](VARIANT& value) {
-        value.vt = VT_ARRAY | VT_I4;
-        value.parray = MakeArray<LONG>(VT_I4, values, [](SAFEARRAY* array, LONG index, LONG element) {
-            SafeArrayPutElement(array, &index, &element);
-        });
-    });
+    SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, static_cast<ULONG>(values.size()));
+    LONG index = 0;
+    for (LONG value : values)
+    {
+        SafeArrayPutElement(array, &index, &value);
+        ++index;
+    }
+    return CTestValue(VT_ARRAY | VT_I4, 0, nullptr, array);
 }
 
 CTestValue CTestValue::TextArray(std::initializer_list<const wchar_t*> values)
 {
-    return CTestValue([values](VARIANT& value) {
-        value.vt = VT_ARRAY | VT_BSTR;
-        value.parray = MakeArray<const wchar_t*>(VT_BSTR, values, [](SAFEARRAY* array, LONG index, const wchar_t* text) {
-            BSTR element = SysAllocString(text);
-            SafeArrayPutElement(array, &index, element);
-            SysFreeString(element);
-        });
-    });
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(values.size()));
+    LONG index = 0;
+    for (const wchar_t* value : values)
+    {
+        BSTR text = SysAllocString(value);
+        SafeArrayPutElement(array, &index, text); // copies the string
+        SysFreeString(text);
+        ++index;
+    }
+    return CTestValue(VT_ARRAY | VT_BSTR, 0, nullptr, array);
 }
 
 std::wstring ErrorLine(const std::wstring& text)

@@ -7,7 +7,6 @@
 #include "engine/Messages.h"
 #include "hardware/VideoTester.h"
 #include "testbed/MessageWindow.h"
-#include "tests/engine/XmlTestSupport.h"
 #include "tests/hardware/HardwareTestSupport.h"
 
 namespace
@@ -80,16 +79,9 @@ TEST(VideoTesterObjects, MissingNameAndIdReadAsEmptyText)
     EXPECT_EQ(log.Count(L"VIDEO TEST: founded video card manufacturer=, capacity=32, id=\r\n"), 1);
 }
 
-class VideoTesterSection : public XmlTestBase
+class VideoTesterSection : public ResultDocumentTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(document.Create());
-        ASSERT_TRUE(document.CreateElement(root, L"tessarin"));
-        ASSERT_TRUE(document.AppendChild(root));
-    }
-
     // Element names and texts in document order, depth first.
     static std::vector<std::wstring> Flatten(const CXmlNode& node)
     {
@@ -110,9 +102,6 @@ protected:
         } while (child.MoveToNextSibling());
         return items;
     }
-
-    CXmlDocument document;
-    CXmlNode root;
 };
 
 TEST_F(VideoTesterSection, WithoutAdaptersOnlyTheScore)
