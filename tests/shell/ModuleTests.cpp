@@ -154,7 +154,11 @@ TEST_F(ModuleStartTest, TheSelectedLanguageIsTheOneOfTheNextStart)
 TEST_F(ModuleStartTest, TheLogStartsAndEndsWithTheSingleton)
 {
     const std::wstring marker = L"module probe " + std::to_wstring(GetTickCount());
+    const std::wstring lastScore = GetAppDataFolder() + L"\\zxq_ls";
+    DeleteFileW(lastScore.c_str());
     ASSERT_EQ(0, m_probe.Run(L"log \"" + marker + L"\""));
+    // The tester, destroyed before the log, kept the last total score.
+    EXPECT_TRUE(PathExists(lastScore));
 
     const std::vector<std::wstring> lines =
         SplitLines(Utf16Text(ReadBytes(GetAppDataFolder() + L"\\tessarin.log")));
