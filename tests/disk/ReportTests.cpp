@@ -47,35 +47,26 @@ TEST(DefragReport, StandInReportsOfEachWindowsVersion)
     EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, true));
 }
 
-TEST(DefragReport, SevenRuleTakesTheFourthEqualsTokenUpToThePercentSign)
+TEST(DefragReport, EachRuleTakesItsTokenAndFallsThroughInOrder)
 {
+    // Windows 7: the fourth "=" token up to the percent sign.
     EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1% d", true));
-    EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1%", true));
-    // A figure that is no number is no result.
-    Parsed(L"a=b=c= n/a %", true, false);
-}
-
-TEST(DefragReport, SevenTextWithTooFewEqualsFallsThroughToTheParenthesisRule)
-{
+    // Too few "=" tokens on 7: the "(" ")" rule, from the first to the last
+    // digit of the fifth token (empty tokens count).
     EXPECT_DOUBLE_EQ(9, Parsed(L"x = y (c) 10 GB (50%) Free,  9% Fragmented (18%)", true));
-    // Neither enough "(" ")" tokens nor "=" tokens.
-    Parsed(L"a = b = c (d)", true, false);
-}
-
-TEST(DefragReport, XpRuleKeepsFromTheFirstToTheLastDigitOfTheFifthToken)
-{
     EXPECT_DOUBLE_EQ(7, Parsed(L"a(b)c(d) word, 7% word", false));
-    EXPECT_DOUBLE_EQ(12.5, Parsed(L"a(b)c(d) Free,  12.5% Fragmented (x)", false));
-    // Empty tokens count: consecutive separators are not merged.
     EXPECT_DOUBLE_EQ(3, Parsed(L"(()) 3% x", false));
+    // Vista: the fifth "=" token.
+    EXPECT_DOUBLE_EQ(2.5, Parsed(L"a=b=c=d= 2.5 %", false));
 }
 
-TEST(DefragReport, UnknownTextMatchesNoRule)
+TEST(DefragReport, TextWithoutAFigureIsNoResult)
 {
-    Parsed(L"", false, false);
     Parsed(L"", true, false);
-    Parsed(L"Invalid parameter. Usage: defrag <volume> -a\r\n", false, false);
+    Parsed(L"a = b = c (d)", true, false);
     Parsed(L"a = b = c = d", false, false);
+    Parsed(L"Invalid parameter. Usage: defrag <volume> -a\r\n", false, false);
+    Parsed(L"a=b=c= n/a %", true, false);
     // A Windows 7 error message: the volume in parentheses makes enough
     // tokens for the XP rule, but there is no figure.
     Parsed(L"Copyright (c) Stand-in.\r\nInvoking analysis on (C:)...\r\nThe volume C: could not be analysed.\r\n",

@@ -33,13 +33,6 @@ TEST(CellStream, EmptyRunsBecomeOneLineBreakPerStartedRow)
     EXPECT_EQ(L"", AsText(L"", 80));
 }
 
-TEST(CellStream, WrittenCellsPassUnchangedIncludingBlanks)
-{
-    EXPECT_EQ(L"  a \u20ac b  ", AsText(L"  a \u20ac b  ", 80));
-    // A zero width cannot divide: every empty cell counts as a row.
-    EXPECT_EQ(L"a\r\n\r\n", AsText(Cells(L"a", 2), 0));
-}
-
 // The forwarder on a screen buffer of this process, written by the test
 // itself, so each look happens at a known moment.
 class ConsoleForwarderTest : public ::testing::Test
@@ -107,20 +100,6 @@ protected:
     wchar_t m_outputPath[MAX_PATH] = {};
     CConsoleForwarder* m_forwarder = nullptr;
 };
-
-TEST_F(ConsoleForwarderTest, BufferIsMadeTallAndEachLookForwardsOnlyWhatIsNew)
-{
-    EXPECT_GT(m_forwarder->GetHeight(), 150);
-    EXPECT_FALSE(m_forwarder->Poll());
-    Draw(L"first\n");
-    EXPECT_TRUE(m_forwarder->Poll());
-    EXPECT_FALSE(m_forwarder->Poll());
-    Draw(L"second");
-    EXPECT_TRUE(m_forwarder->Poll());
-    Draw(L" half\n");
-    EXPECT_TRUE(m_forwarder->Poll());
-    EXPECT_EQ(L"first\r\nsecond half\r\n", Forwarded());
-}
 
 TEST_F(ConsoleForwarderTest, InPlaceRedrawIsForwardedAgainFromItsLineStart)
 {
