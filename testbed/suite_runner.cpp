@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/Messages.h"
+#include "engine/ResultDocument.h"
 #include "engine/Tester.h"
 #include "shell/Module.h"
 #include "testbed/MessageBoxAnswerer.h"
@@ -51,6 +52,19 @@ int wmain()
     tester.StartTests();
     CMessageWindow::PumpUntil([&endMessage] { return endMessage != 0; }, INFINITE);
     std::printf(endMessage == WM_TESTS_FINISHED ? "Tests finished\n" : "Tests stopped\n");
+    if (endMessage == WM_TESTS_FINISHED)
+    {
+        // What the main window does with a finished run: show the totals,
+        // keep the percentage, and on request write the result document.
+        int total = tester.CalcTotalScore();
+        std::printf("total score: %d, maximum: %d, percentage: %f\n", total, tester.GetTotalMaxScore(),
+                    tester.GetPercentage());
+        tester.SaveLastPercentage();
+        if (BuildAndSendResult(tester))
+            std::printf("result: %ls\n", GetResultFilePath().c_str());
+        else
+            std::printf("result: cannot write %ls\n", GetResultFilePath().c_str());
+    }
 
     window.Destroy();
     g_module.SetMainWindow(nullptr);
