@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "engine/ISerializeData.h"
 #include "engine/TesterImpl.h"

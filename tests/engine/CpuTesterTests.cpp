@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -240,6 +241,19 @@ TEST(CpuTestUnits, AUnitIsTimedByTheCpuTimeOfItsThread)
     CCpuCoreTester(100000000).RunOnCore(AffinityMaskForProcessor(1), microseconds, instructions);
     EXPECT_EQ(instructions, 9000000000LL);
     EXPECT_GT(microseconds, 0);
+}
+
+TEST(CpuTestUnits, ALoadSampleWithoutElapsedTimeIsNoLoad)
+{
+    // With no wait the system's clock often has not moved between the two
+    // readings; that must not divide by zero.
+    for (int sample = 0; sample < 20; ++sample)
+    {
+        const double busy = GetSystemBusyPercent(0);
+        ASSERT_FALSE(std::isnan(busy));
+        EXPECT_GE(busy, 0);
+        EXPECT_LE(busy, 100);
+    }
 }
 
 TEST(CpuTestEndToEnd, ShortRunOnThisMachine)
