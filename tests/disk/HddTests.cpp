@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <objbase.h>
+#include <oleauto.h>
 #include <process.h>
 #include <string>
 #include <vector>
@@ -50,6 +51,21 @@ std::wstring ChildText(const CXmlNode& parent, const std::wstring& name)
     if (parent.GetChild(name, child))
         child.GetText(text);
     return text;
+}
+
+// Lists one fixed disk model in the inventory, as its WMI query would.
+void AddDiskModel(CHardwareInfo& inventory, const wchar_t* name)
+{
+    VARIANT model, capabilities;
+    model.vt = VT_BSTR;
+    model.bstrVal = SysAllocString(name);
+    capabilities.vt = VT_ARRAY | VT_I4;
+    capabilities.parray = SafeArrayCreateVector(VT_I4, 0, 1);
+    LONG index = 0, randomAccess = 3;
+    SafeArrayPutElement(capabilities.parray, &index, &randomAccess);
+    inventory.AddDiskDrive(model, capabilities);
+    VariantClear(&model);
+    VariantClear(&capabilities);
 }
 
 unsigned __stdcall RunTester(void* tester)
@@ -152,14 +168,20 @@ TEST_F(HddTesterRun, MeasuresEveryDriveWhoseAnalysisSucceededAndWritesItsSection
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
               GetFileAttributesW((L"C:\\bench_hhd_" + std::to_wstring(GetCurrentProcessId())).c_str()));
 
+    AddDiskModel(m_inventory, L"Stand-in Disk");
     CXmlDocument document;
-    CXmlNode root, section, disks, first;
+    CXmlNode root, section, disks, child;
     ASSERT_TRUE(document.Create() && document.CreateElement(root, L"root") && document.AppendChild(root));
     EXPECT_TRUE(tester.Serialize(root, document));
-    ASSERT_TRUE(root.GetChild(L"hdd_test", section) && section.GetFirstChild(first) && section.GetChild(L"hdds", disks));
-    std::wstring name;
-    first.GetName(name);
-    EXPECT_EQ(L"scores", name);
+    ASSERT_TRUE(root.GetChild(L"hdd_test", section) && section.GetFirstChild(child) && section.GetChild(L"hdds", disks));
+    std::wstring names, name;
+    do
+    {
+        child.GetName(name);
+        names += name + L" ";
+    } while (child.MoveToNextSibling());
+    EXPECT_EQ(L"scores hdd_model hdds ", names);
+    EXPECT_EQ(L"Stand-in Disk", ChildText(section, L"hdd_model"));
     std::vector<CXmlNode> listed;
     ASSERT_TRUE(disks.GetChildren(L"logical_disk", listed));
     ASSERT_EQ(1u, listed.size());
