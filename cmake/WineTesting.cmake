@@ -16,10 +16,13 @@ set(TESSARIN_WINE_ENV
 set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARIN_WINE_ENV} /usr/lib/wine/wine64)
 
 enable_testing()
-# The server leaves its output streams behind: ctest would wait for them
-# to close. A server already running for the prefix is used as it is.
+# Wine's background processes (services, devices, desktop) inherit the
+# output streams of the program that starts them, and ctest waits until a
+# test's streams close. So the fixture starts the server and those processes
+# with streams of their own; every test program then finds them running.
+# A server already running for the prefix is used as it is.
 add_test(NAME wine_server_start COMMAND ${TESSARIN_WINE_ENV} /bin/sh -c
-  "/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 </dev/null; exit 0")
+  "/usr/lib/wine/wineserver64 -p >/dev/null 2>&1 </dev/null; /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null; exit 0")
 add_test(NAME wine_server_stop COMMAND ${TESSARIN_WINE_ENV} /bin/sh -c
   "/usr/lib/wine/wineserver64 -k >/dev/null 2>&1; exit 0")
 set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine)

@@ -36,7 +36,8 @@ COstrelResult RunOstrel(const std::wstring& commandLine)
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
-    std::wstring ostrel = TestProgramFolder() + L"\\Ostrel.exe";
+    // The build keeps Ostrel in a folder of its own, beside bin.
+    std::wstring ostrel = TestProgramFolder() + L"\\..\\ostrel-x64\\Ostrel.exe";
     std::wstring mutableLine = commandLine;
     BOOL started = CreateProcessW(ostrel.c_str(), &mutableLine[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
                                   nullptr, nullptr, &startup, &process);
