@@ -104,18 +104,3 @@ UINT CMessageRecorder::WaitForRunEnd(DWORD timeoutMs)
         timeoutMs);
     return end;
 }
-
-std::wstring ReadProgramLog()
-{
-    std::wstring path = g_module.GetAppDataFolder() + L"\\tessarin.log";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::wstring();
-    std::wstring text(GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
-    DWORD read = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    CloseHandle(file);
-    text.resize(read / sizeof(wchar_t));
-    return text;
-}

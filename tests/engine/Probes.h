@@ -9,6 +9,7 @@
 #include "engine/ScopedHandle.h"
 #include "engine/TesterImpl.h"
 #include "testbed/MessageWindow.h"
+#include "testbed/ProgramLog.h"
 
 // Generous bound for anything a test waits for; a fault fails, never hangs.
 const DWORD kWaitMs = 5000;
@@ -113,6 +114,3 @@ private:
     std::vector<ReceivedMessage> m_received;
     CMessageWindow m_window;
 };
-
-// The text of the program log, read as it is on disk.
-std::wstring ReadProgramLog();

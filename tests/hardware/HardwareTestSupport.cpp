@@ -1,32 +1,14 @@
 #include "tests/hardware/HardwareTestSupport.h"
 
-#include "shell/Module.h"
+#include "testbed/ProgramLog.h"
 
-namespace
-{
-std::wstring ReadLog()
-{
-    const std::wstring path = g_module.GetAppDataFolder() + L"\\tessarin.log";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::wstring();
-    std::wstring text(GetFileSize(file, nullptr) / sizeof(wchar_t), L'\0');
-    DWORD read = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    CloseHandle(file);
-    text.resize(read / sizeof(wchar_t));
-    return text;
-}
-}
-
-CLogTail::CLogTail() : m_start(ReadLog().size())
+CLogTail::CLogTail() : m_start(ReadProgramLog().size())
 {
 }
 
 std::wstring CLogTail::NewText() const
 {
-    const std::wstring text = ReadLog();
+    const std::wstring text = ReadProgramLog();
     return text.size() > m_start ? text.substr(m_start) : std::wstring();
 }
 
