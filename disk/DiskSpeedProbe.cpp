@@ -95,12 +95,12 @@ void CDiskSpeedProbe::WriteFile()
         return;
     }
     std::wstring name = GetFileName();
-    HANDLE raw = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             CREATE_ALWAYS, FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE)
-        return;
     {
-        CScopedHandle file(raw);
+        CScopedHandle file = AdoptFileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                                         FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return;
         for (DWORD block = 0; block < m_planned; ++block)
         {
             DWORD written = 0;

@@ -58,10 +58,10 @@ bool COstrelFile::Extract(WORD resourceId)
     if (!bytes)
         return false;
 
-    HANDLE raw = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (raw == INVALID_HANDLE_VALUE)
+    CScopedHandle file = AdoptFileHandle(
+        CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
-    CScopedHandle file(raw);
     m_written = true;
     DWORD written = 0;
     return WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;

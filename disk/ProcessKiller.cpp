@@ -11,10 +11,9 @@ namespace
 std::vector<PROCESSENTRY32W> SnapshotProcesses()
 {
     std::vector<PROCESSENTRY32W> processes;
-    HANDLE raw = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (raw == INVALID_HANDLE_VALUE)
+    CScopedHandle snapshot = AdoptFileHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
         return processes;
-    CScopedHandle snapshot(raw);
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))

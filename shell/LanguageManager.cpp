@@ -233,10 +233,10 @@ bool CLenguageManager::WriteDefaultLanguageFile(const std::wstring& path) const
         return false;
     const DWORD size = SizeofResource(module, resource);
 
-    HANDLE created = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created == INVALID_HANDLE_VALUE)
+    CScopedHandle file = AdoptFileHandle(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
-    CScopedHandle file(created);
     DWORD written = 0;
     return WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
 }

@@ -135,11 +135,10 @@ void CLogFile::AppendLineToFile(const std::wstring& line)
     }
 
     // No sharing: a line is lost rather than mixed with another writer's.
-    HANDLE rawFile = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (rawFile == INVALID_HANDLE_VALUE)
+    CScopedHandle file = AdoptFileHandle(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
-    CScopedHandle file(rawFile);
 
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.Get(), &size))
