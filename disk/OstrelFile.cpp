@@ -2,24 +2,11 @@
 
 #include "disk/OstrelResources.h"
 #include "engine/ScopedHandle.h"
-
-namespace
-{
-std::wstring FolderOf(HMODULE module)
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    std::wstring folder(path, length);
-    size_t slash = folder.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-}
-}
+#include "shell/Folders.h"
 
 COstrelFile::COstrelFile(HMODULE module) : m_module(module)
 {
-    std::wstring folder = FolderOf(module);
+    std::wstring folder = GetModuleFolder(module);
     if (!folder.empty())
         m_path = folder + L"\\Ostrel.exe";
 }

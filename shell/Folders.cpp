@@ -59,13 +59,13 @@ std::wstring GetAppDataFolder()
     return folder;
 }
 
-std::wstring GetProgramPath()
+std::wstring GetModulePath(HMODULE module)
 {
     // GetModuleFileNameW truncates silently; a full buffer means "try larger".
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;)
     {
-        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
             return std::wstring();
         if (length < buffer.size())
@@ -76,13 +76,23 @@ std::wstring GetProgramPath()
     }
 }
 
-std::wstring GetProgramFolder()
+std::wstring GetModuleFolder(HMODULE module)
 {
-    std::wstring path = GetProgramPath();
+    std::wstring path = GetModulePath(module);
     size_t lastSlash = path.rfind(L'\\');
     if (lastSlash == std::wstring::npos)
         return std::wstring();
     return path.substr(0, lastSlash);
+}
+
+std::wstring GetProgramPath()
+{
+    return GetModulePath(nullptr);
+}
+
+std::wstring GetProgramFolder()
+{
+    return GetModuleFolder(nullptr);
 }
 
 std::wstring GetCurrentFolder()

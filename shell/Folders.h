@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 #include <string>
 
 // Folder and version queries shared by the shell. Each returns an empty text
@@ -8,10 +9,13 @@
 // created again on every call if it is missing; no trailing backslash.
 std::wstring GetAppDataFolder();
 
-// Full path of the running program.
-std::wstring GetProgramPath();
+// Full path of a loaded module (a DLL, or the running program for null).
+std::wstring GetModulePath(HMODULE module);
+// Folder of a loaded module, without trailing backslash.
+std::wstring GetModuleFolder(HMODULE module);
 
-// Folder of the running program, without trailing backslash.
+// The same for the running program.
+std::wstring GetProgramPath();
 std::wstring GetProgramFolder();
 
 std::wstring GetCurrentFolder();

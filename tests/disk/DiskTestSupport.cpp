@@ -4,17 +4,11 @@
 
 #include <gtest/gtest.h>
 
-std::wstring TestFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
+#include "shell/Folders.h"
 
 std::wstring OstrelHostFolder()
 {
-    return TestFolder() + L"\\ostrel_host";
+    return GetProgramFolder() + L"\\ostrel_host";
 }
 
 HMODULE OstrelHost()
@@ -83,14 +77,14 @@ public:
         wchar_t folder[MAX_PATH] = {};
         GetSystemDirectoryW(folder, MAX_PATH);
         m_system = std::wstring(folder) + L"\\defrag.exe";
-        CopyFileW((TestFolder() + L"\\defrag.exe").c_str(), m_system.c_str(), FALSE);
+        CopyFileW((GetProgramFolder() + L"\\defrag.exe").c_str(), m_system.c_str(), FALSE);
 
         if (GetSystemWow64DirectoryW(folder, MAX_PATH))
         {
             m_wow64 = std::wstring(folder) + L"\\defrag.exe";
-            std::wstring x86 = TestFolder() + L"\\..\\..\\ship-x86\\bin\\defrag.exe";
+            std::wstring x86 = GetProgramFolder() + L"\\..\\..\\ship-x86\\bin\\defrag.exe";
             if (!CopyFileW(x86.c_str(), m_wow64.c_str(), FALSE))
-                CopyFileW((TestFolder() + L"\\defrag.exe").c_str(), m_wow64.c_str(), FALSE);
+                CopyFileW((GetProgramFolder() + L"\\defrag.exe").c_str(), m_wow64.c_str(), FALSE);
         }
     }
 

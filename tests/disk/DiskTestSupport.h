@@ -2,9 +2,6 @@
 #include <windows.h>
 #include <string>
 
-// The folder of the running test program, without a trailing backslash.
-std::wstring TestFolder();
-
 // The DLL that carries both Ostrel builds as "EXE" resources, loaded once.
 HMODULE OstrelHost();
 std::wstring OstrelHostFolder();

@@ -3,17 +3,9 @@
 #include <string>
 #include <thread>
 
-std::wstring TestProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
 std::wstring WriterCommand(const std::wstring& arguments)
 {
-    return L"\"" + TestProgramFolder() + L"\\console_writer.exe\" " + arguments;
+    return L"\"" + GetProgramFolder() + L"\\console_writer.exe\" " + arguments;
 }
 
 COstrelResult RunOstrel(const std::wstring& commandLine)
@@ -37,7 +29,7 @@ COstrelResult RunOstrel(const std::wstring& commandLine)
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
     // The build keeps Ostrel in a folder of its own, beside bin.
-    std::wstring ostrel = TestProgramFolder() + L"\\..\\ostrel-x64\\Ostrel.exe";
+    std::wstring ostrel = GetProgramFolder() + L"\\..\\ostrel-x64\\Ostrel.exe";
     std::wstring mutableLine = commandLine;
     BOOL started = CreateProcessW(ostrel.c_str(), &mutableLine[0], nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
                                   nullptr, nullptr, &startup, &process);

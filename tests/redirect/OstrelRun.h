@@ -2,8 +2,7 @@
 #include <windows.h>
 #include <string>
 
-// The folder of the running test program, without a trailing backslash.
-std::wstring TestProgramFolder();
+#include "shell/Folders.h"
 
 struct COstrelResult
 {

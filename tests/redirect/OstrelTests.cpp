@@ -43,7 +43,7 @@ TEST(Ostrel, ChildThatWritesNothingGivesNoOutputAndItsExitCode)
 
 TEST(Ostrel, MissingProgramExitsWithMinusTwoAndWritesNothing)
 {
-    COstrelResult result = RunOstrel(L"\"" + TestProgramFolder() + L"\\no_such_program.exe\" -a");
+    COstrelResult result = RunOstrel(L"\"" + GetProgramFolder() + L"\\no_such_program.exe\" -a");
     EXPECT_EQ(static_cast<DWORD>(-2), result.exitCode);
     EXPECT_EQ(L"", result.text);
 }
