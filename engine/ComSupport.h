@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,24 @@ public:
     explicit CComError(HRESULT result);
 
     HRESULT GetResult() const { return m_result; }
+
+private:
+    HRESULT m_result;
+};
+
+// COM (single-threaded apartment) on the calling thread while the holder
+// lives. A thread that already had COM keeps it as it was.
+class CComApartment
+{
+public:
+    CComApartment() : m_result(CoInitialize(nullptr)) {}
+    ~CComApartment()
+    {
+        if (SUCCEEDED(m_result))
+            CoUninitialize();
+    }
+    CComApartment(const CComApartment&) = delete;
+    CComApartment& operator=(const CComApartment&) = delete;
 
 private:
     HRESULT m_result;

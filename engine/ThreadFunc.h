@@ -1,9 +1,9 @@
 #pragma once
 #include <windows.h>
-#include <objbase.h>
 #include <process.h>
 #include <atomic>
 
+#include "engine/ComSupport.h"
 #include "engine/ScopedHandle.h"
 
 // Gives Owner one thread of its own at a time, running Owner::RunTests
@@ -56,11 +56,8 @@ protected:
 private:
     static unsigned __stdcall ThreadProc(void* param)
     {
-        HRESULT comResult = CoInitialize(nullptr);
-        unsigned result = static_cast<Owner*>(static_cast<CThreadFunc*>(param))->RunTests();
-        if (SUCCEEDED(comResult))
-            CoUninitialize();
-        return result;
+        CComApartment apartment;
+        return static_cast<Owner*>(static_cast<CThreadFunc*>(param))->RunTests();
     }
 
     CScopedHandle m_thread;

@@ -1,7 +1,7 @@
 #include "hardware/VideoTester.h"
 
-#include <objbase.h>
 
+#include "engine/ComSupport.h"
 #include "engine/XmlWriting.h"
 #include "hardware/WmiQuery.h"
 #include "hardware/WmiValues.h"
@@ -44,11 +44,11 @@ void CVideoTester::Run()
     m_maxScore = 0;
 
     NotifyProgress(0, MAKELPARAM(0, kVideoGroup));
-    // Runs on a pool worker, which has no COM of its own.
-    const HRESULT com = CoInitialize(nullptr);
-    EnumerateAdapters();
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    {
+        // Runs on a pool worker, which has no COM of its own.
+        CComApartment apartment;
+        EnumerateAdapters();
+    }
     NotifyProgress(100, MAKELPARAM(0, kVideoGroup));
     g_module.Log(L"VIDEO TEST: end test");
 }

@@ -1,8 +1,8 @@
 #include "net/MachineId.h"
 
-#include <objbase.h>
 #include <process.h>
 
+#include "engine/ComSupport.h"
 #include "engine/CriticalSection.h"
 #include "net/HardwareId.h"
 #include "net/HardwareIdWorker.h"
@@ -82,9 +82,10 @@ void CHardwareIdWorker::Stop()
 unsigned __stdcall CHardwareIdWorker::Run(void* param)
 {
     State* state = static_cast<State*>(param);
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
-        // The source holds COM objects: it must go before the apartment.
+        CComApartment apartment;
+        // The source holds COM objects: declared after the apartment, it
+        // goes first.
         std::unique_ptr<IHardwareSource> source = state->factory();
         Md5Digest id;
         if (source && ComputeHardwareId(*source, id))
@@ -94,8 +95,6 @@ unsigned __stdcall CHardwareIdWorker::Run(void* param)
             state->ready = true;
         }
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     state->Release();
     return 0;
 }
