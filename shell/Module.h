@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/Tester.h"
+#include "net/Settings.h"
 #include "shell/LanguageManager.h"
 #include "shell/LogFile.h"
 #include "shell/SingleInstanceLock.h"
@@ -48,6 +49,8 @@ public:
     // Writes "Error:\t<description>\t(last error = <n>)".
     void LogError(const std::wstring& description, DWORD lastError);
 
+    CSettings& GetSettings() { return m_settings; }
+
     HWND GetMainWindow() const { return m_mainWindow; }
     void SetMainWindow(HWND window) { m_mainWindow = window; }
 
@@ -60,12 +63,12 @@ private:
     // constructor or destructor (the tester saves its last score when it is
     // destroyed).
     CLogFile m_log;
+    CSettings m_settings;
     CSingleInstanceLock m_instanceLock;
     CLenguageManager m_languages;
     CTester m_tester;
     std::wstring m_uid;
     HWND m_mainWindow = nullptr;
-    // The settings of the web exchange and the update check join here.
 };
 
 extern CModule g_module;
