@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/Messages.h"
@@ -15,28 +16,14 @@ namespace
 {
 const wchar_t kGigabyte[] = L"1073741824";
 
-struct Module
-{
-    int capacity;
-    int frequency;
-    std::wstring model;
-    bool operator==(const Module& other) const
-    {
-        return capacity == other.capacity && frequency == other.frequency && model == other.model;
-    }
-};
-using Modules = std::vector<Module>;
-
-std::ostream& operator<<(std::ostream& out, const Module& module)
-{
-    return out << "{" << module.capacity << ", " << module.frequency << ", \"" << std::string(module.model.begin(), module.model.end()) << "\"}";
-}
+// Capacity, frequency and model of each module.
+using Modules = std::vector<std::tuple<int, int, std::wstring>>;
 
 Modules ModulesOf(const std::vector<RamCardInfo>& cards)
 {
     Modules modules;
     for (const RamCardInfo& card : cards)
-        modules.push_back({card.capacity, card.frequency, card.model});
+        modules.emplace_back(card.capacity, card.frequency, card.model);
     return modules;
 }
 
