@@ -6,7 +6,9 @@
 install_standin_driver() {
     local drivers="$WINEPREFIX/drive_c/windows/system32/drivers"
     mkdir -p "$drivers"
-    cp build/ship-x64/bin/zxq.sys "$drivers/zxq.sys"
+    # A new file, not one rewritten in place: a driver still loaded from an
+    # earlier run keeps its own image until the setup below stops it.
+    cp --remove-destination build/ship-x64/bin/zxq.sys "$drivers/zxq.sys"
     # The driver lives only as long as the Wine session: keep the server up
     # for a minute after the last program, so the benchmark finds it.
     "$WINESERVER" -p60 >/dev/null 2>&1 || true
