@@ -6,6 +6,7 @@
 #include "engine/CpuTester.h"
 #include "engine/Messages.h"
 #include "hardware/VideoTester.h"
+#include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
 
@@ -30,6 +31,7 @@ CTester::CTester(unsigned workerCount)
 {
     if (!m_pauseEvent)
         m_pauseEventError = GetLastError();
+    m_registryScaner.SetLog(GetAppDataFolder(), L"RegScaner.log");
 }
 
 CTester::~CTester()
@@ -56,6 +58,7 @@ void CTester::CreateTests()
     for (const auto& test : m_tests)
         test->SetPauseEvent(m_pauseEvent.Get());
     Inventory().SetPauseEvent(m_pauseEvent.Get());
+    m_registryScaner.SetPauseEvent(m_pauseEvent.Get());
 
     LoadLastScore();
 }
@@ -113,6 +116,7 @@ bool CTester::StartTests()
 void CTester::Suspend()
 {
     ResetEvent(m_pauseEvent.Get());
+    m_registryScaner.Pause();
     m_paused = true;
     g_module.Log(L"Suspend test");
 }
@@ -120,6 +124,7 @@ void CTester::Suspend()
 void CTester::Resume()
 {
     SetEvent(m_pauseEvent.Get());
+    m_registryScaner.Resume();
     m_paused = false;
     g_module.Log(L"Resume test");
 }
@@ -128,6 +133,7 @@ void CTester::StopTests()
 {
     for (const auto& test : m_tests)
         test->Cancel();
+    m_registryScaner.Cancel();
     // Tests waiting in a pause wake up and see their cancel flags.
     Resume();
     Inventory().Cancel();
