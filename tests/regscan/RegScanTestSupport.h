@@ -1,0 +1,79 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "regscan/RegErrors.h"
+#include "regscan/RegScan.h"
+
+// A registry key of its own, removed with everything below it when the
+// object goes. The path names the key the test writes below; removal starts
+// at the topmost key that did not exist before.
+class CScratchKey
+{
+public:
+    CScratchKey(HKEY root, const std::wstring& path);
+    ~CScratchKey();
+    CScratchKey(const CScratchKey&) = delete;
+    CScratchKey& operator=(const CScratchKey&) = delete;
+
+    HKEY Root() const { return m_root; }
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& sub) const { return m_path + L"\\" + sub; }
+
+    // Creates the subkey (empty: the scratch key itself) and writes the
+    // value's bytes as given.
+    void SetBytes(const std::wstring& sub, const std::wstring& name, DWORD type, const std::string& bytes) const;
+    // A string value with its terminator.
+    void SetString(const std::wstring& sub, const std::wstring& name, const std::wstring& text,
+                   DWORD type = REG_SZ) const;
+    void CreateKey(const std::wstring& sub) const;
+
+private:
+    HKEY m_root;
+    std::wstring m_path;
+    std::wstring m_removedPath;
+};
+
+// A name no other test program uses at the same time.
+std::wstring UniqueName(const std::wstring& stem);
+
+// The bytes of a wide text, without terminator.
+std::string WideBytes(const std::wstring& text);
+
+// Creates a file with a little content.
+void TouchFile(const std::wstring& path);
+
+// What an error says about itself: its fix's location and problem code.
+struct FoundError
+{
+    std::wstring location;
+    int problemCode;
+    bool operator<(const FoundError& other) const
+    {
+        return location != other.location ? location < other.location : problemCode < other.problemCode;
+    }
+    bool operator==(const FoundError& other) const
+    {
+        return location == other.location && problemCode == other.problemCode;
+    }
+};
+std::vector<FoundError> ErrorsOf(RegistryKelvadorLib::CRegErrorContainer& container, int scanType);
+// The errors of `after` that `before` does not have, in lower case.
+std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<FoundError> after);
+
+// Lines the scanner log got since the object was made, read from a scanner
+// log of its own in a scratch folder.
+class CScannerLogCapture
+{
+public:
+    explicit CScannerLogCapture(const std::wstring& folder);
+    std::wstring NewText() const;
+    // How often the text occurs in the new lines.
+    int CountNew(const std::wstring& text) const;
+
+private:
+    std::wstring m_path;
+    size_t m_start;
+};
