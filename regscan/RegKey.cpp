@@ -48,6 +48,10 @@ bool ReadStringValue(HKEY key, const std::wstring& name, DWORD maxChars, std::ws
 
 std::wstring ExpandEnvironment(const std::wstring& text)
 {
+    // The system expands at most this many characters and cuts off the rest.
+    const size_t kLongestExpandable = 32766;
+    if (text.size() > kLongestExpandable)
+        return text;
     std::vector<wchar_t> buffer(text.size() + 256);
     for (int attempt = 0; attempt < 2; ++attempt)
     {
