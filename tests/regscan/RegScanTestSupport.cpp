@@ -82,8 +82,11 @@ std::vector<FoundError> ErrorsOf(CRegErrorContainer& container, int scanType)
     std::vector<FoundError> errors;
     for (const auto& error : container.GetErrors(scanType))
     {
-        const CFix* fix = error->GetFix();
-        errors.push_back({fix ? ToLower(fix->GetDescription().location) : L"", fix ? fix->GetDescription().problemCode : 0});
+        std::vector<CRegErrorDescription> descriptions;
+        if (const CFix* fix = error->GetFix())
+            fix->CollectDescriptions(descriptions);
+        for (const CRegErrorDescription& description : descriptions)
+            errors.push_back({ToLower(description.location), description.problemCode});
     }
     return errors;
 }

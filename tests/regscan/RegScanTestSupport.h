@@ -45,7 +45,8 @@ std::string WideBytes(const std::wstring& text);
 // Creates a file with a little content.
 void TouchFile(const std::wstring& path);
 
-// What an error says about itself: its fix's location and problem code.
+// What an error's fixes say about the damage: one item per fix (a group
+// gives one for each member).
 struct FoundError
 {
     std::wstring location;
