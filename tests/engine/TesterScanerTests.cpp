@@ -17,15 +17,10 @@ namespace
 class CBrokenFileReference
 {
 public:
-    CBrokenFileReference()
-        : m_path(L"Software\\TessarinTests\\ScanerRef_" + std::to_wstring(GetCurrentProcessId()))
+    CBrokenFileReference() : m_path(L"Software\\TessarinTests\\ScanerRef_" + std::to_wstring(GetCurrentProcessId()))
     {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
         const std::wstring missing = L"C:\\tessarin_missing\\program.exe";
-        RegSetValueExW(key, L"path", 0, REG_SZ, reinterpret_cast<const BYTE*>(missing.c_str()),
-                       static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        RegSetValueW(HKEY_CURRENT_USER, m_path.c_str(), REG_SZ, missing.c_str(), 0);
     }
     ~CBrokenFileReference() { RegDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str()); }
 
