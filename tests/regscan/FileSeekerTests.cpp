@@ -9,6 +9,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
+#include "shell/Folders.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -104,6 +105,15 @@ TEST_F(FileSeekerTest, FileExistsSearchesOnlyWhenExpanding)
     EXPECT_FALSE(FileExists(L"%SystemRoot%\\notepad.exe", list, false));
     EXPECT_FALSE(FileExists(L"tessarin_no_such_font.ttf", list, true));
     EXPECT_TRUE(FileExists(app, list, false));
+
+    // Without expansion a bare name is looked for in the current folder only.
+    TouchFile(folder / L"tessarin.ttf");
+    std::wstring saved = GetCurrentFolder();
+    SetCurrentDirectoryW(folder.Path().c_str());
+    bool inCurrentFolder = FileExists(L"tessarin.ttf", list, false);
+    SetCurrentDirectoryW(saved.c_str());
+    EXPECT_TRUE(inCurrentFolder);
+    EXPECT_FALSE(FileExists(L"tessarin.ttf", list, false));
 }
 
 TEST(SplitCommandLine, SplitsTheFilePartFromItsArguments)
