@@ -181,10 +181,7 @@ TEST_F(FileSeekerTest, AbsoluteAndMissingPaths)
 TEST_F(FileSeekerTest, FileRefsScanFindsExactlyThePlantedReferences)
 {
     const std::wstring missing = folder / L"missing.exe";
-    CRegErrorContainer before;
-    scanner.AddScan(ScanTypeFileRefs);
-    scanner.Scan(&before, nullptr);
-    scanner.ClearScans();
+    const std::vector<FoundError> before = RunWholeScan(scanner, ScanTypeFileRefs);
 
     CScratchKey key(HKEY_CURRENT_USER, L"Software\\TessarinTests\\" + UniqueName(L"FileRefs"));
     struct Case
@@ -207,10 +204,7 @@ TEST_F(FileSeekerTest, FileRefsScanFindsExactlyThePlantedReferences)
         key.SetString(item.keyName, L"path", item.data, REG_EXPAND_SZ);
     key.SetString(L"Classes\\Software\\Classes", L"path", missing);
 
-    CRegErrorContainer after;
-    scanner.AddScan(ScanTypeFileRefs);
-    scanner.Scan(&after, nullptr);
-    std::vector<FoundError> found = NewErrors(ErrorsOf(before, ScanTypeFileRefs), ErrorsOf(after, ScanTypeFileRefs));
+    std::vector<FoundError> found = NewErrors(before, RunWholeScan(scanner, ScanTypeFileRefs));
 
     for (const Case& item : cases)
     {
