@@ -44,6 +44,22 @@ CScopedHandle OpenExplorerToken()
     return token;
 }
 
+std::unique_ptr<CRegScan> CreateScan(int scanType, const std::wstring& userSid)
+{
+    switch (scanType)
+    {
+    case ScanTypeCom:
+        return std::make_unique<CComScan>();
+    case ScanTypeUninstall:
+        return std::make_unique<CUninstallsScan>();
+    case ScanTypeFileRefs:
+        return std::make_unique<CFileRefsScan>(userSid);
+    default:
+        return nullptr;
+    }
+}
+}
+
 std::wstring TokenUserSid(HANDLE token)
 {
     // Sized by asking: a SID may be longer than any fixed guess.
@@ -60,22 +76,6 @@ std::wstring TokenUserSid(HANDLE token)
     std::wstring sid(text);
     LocalFree(text);
     return sid;
-}
-
-std::unique_ptr<CRegScan> CreateScan(int scanType, const std::wstring& userSid)
-{
-    switch (scanType)
-    {
-    case ScanTypeCom:
-        return std::make_unique<CComScan>();
-    case ScanTypeUninstall:
-        return std::make_unique<CUninstallsScan>();
-    case ScanTypeFileRefs:
-        return std::make_unique<CFileRefsScan>(userSid);
-    default:
-        return nullptr;
-    }
-}
 }
 
 std::wstring FindInteractiveUserSid()

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -261,14 +260,8 @@ TEST(RegistryScaner, UserSidIsTheDesktopUsers)
     HANDLE token = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
     CScopedHandle own(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer.data(), size, &size));
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text));
-    std::wstring expected(text);
-    LocalFree(text);
+    const std::wstring expected = TokenUserSid(token);
+    ASSERT_FALSE(expected.empty());
 
     CRegistryScaner scanner;
     EXPECT_EQ(expected, scanner.GetUserSid());
