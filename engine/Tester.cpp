@@ -7,6 +7,7 @@
 #include "engine/Messages.h"
 #include "hardware/MemoryTester.h"
 #include "hardware/VideoTester.h"
+#include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
 
@@ -31,6 +32,7 @@ CTester::CTester(unsigned workerCount)
 {
     if (!m_pauseEvent)
         m_pauseEventError = GetLastError();
+    m_registryScaner.SetLog(GetAppDataFolder(), L"RegScaner.log");
 }
 
 CTester::~CTester()
@@ -58,6 +60,7 @@ void CTester::CreateTests()
     for (const auto& test : m_tests)
         test->SetPauseEvent(m_pauseEvent.Get());
     Inventory().SetPauseEvent(m_pauseEvent.Get());
+    m_registryScaner.SetPauseEvent(m_pauseEvent.Get());
 
     LoadLastScore();
 }
@@ -115,6 +118,7 @@ bool CTester::StartTests()
 void CTester::Suspend()
 {
     ResetEvent(m_pauseEvent.Get());
+    m_registryScaner.Pause();
     m_paused = true;
     g_module.Log(L"Suspend test");
 }
@@ -122,6 +126,7 @@ void CTester::Suspend()
 void CTester::Resume()
 {
     SetEvent(m_pauseEvent.Get());
+    m_registryScaner.Resume();
     m_paused = false;
     g_module.Log(L"Resume test");
 }
@@ -130,10 +135,14 @@ void CTester::StopTests()
 {
     for (const auto& test : m_tests)
         test->Cancel();
-    // Tests waiting in a pause wake up and see their cancel flags.
-    Resume();
     Inventory().Cancel();
+    // Set before anything wakes: a run whose tests return at once must
+    // still report the stop.
     RequestStop();
+    // The scanner's walk and the tests waiting in a pause wake up and see
+    // their cancel flags.
+    m_registryScaner.Cancel();
+    Resume();
     m_pool.DropQueued();
 }
 
