@@ -6,6 +6,7 @@
 #include "engine/CpuTester.h"
 #include "engine/Messages.h"
 #include "hardware/VideoTester.h"
+#include "regscan/SysResourcesTest.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
@@ -53,6 +54,7 @@ void CTester::CreateTests()
         RegisterTest(std::make_unique<CHddTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
         RegisterTest(std::make_unique<CVideoTester>());
+        RegisterTest(std::make_unique<CSysResoucesConsumed>(&m_registryScaner));
     }
 
     for (const auto& test : m_tests)
