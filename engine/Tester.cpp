@@ -135,11 +135,14 @@ void CTester::StopTests()
 {
     for (const auto& test : m_tests)
         test->Cancel();
-    m_registryScaner.Cancel();
-    // Tests waiting in a pause wake up and see their cancel flags.
-    Resume();
     Inventory().Cancel();
+    // Set before anything wakes: a run whose tests return at once must
+    // still report the stop.
     RequestStop();
+    // The scanner's walk and the tests waiting in a pause wake up and see
+    // their cancel flags.
+    m_registryScaner.Cancel();
+    Resume();
     m_pool.DropQueued();
 }
 

@@ -1,149 +1,143 @@
-// Times each of the system test's ten registry scans and the whole system
-// test on the prefix as it is, then again with broken entries planted in
-// the registry, to show how the cost grows with the registry's size.
-// Prints figures only; the planted entries are removed at the end.
+// The registry scanner's costs: its key walk against a bare walk of the same
+// keys, the COM and uninstall scans, and file-seeker lookups. Prints figures
+// only.
 #include <windows.h>
-#include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 
+#include "regscan/FileSeeker.h"
+#include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
-#include "regscan/SysResourcesTest.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
 
 using namespace RegistryKelvadorLib;
 
 namespace
 {
-const int kPlantedEntries = 10000;
-const wchar_t kBenchKey[] = L"SOFTWARE\\TessarinRegscanBench";
-const wchar_t kBenchClassPrefix[] = L"TessarinBenchClass";
+const REGSAM kWalkAccess = 0x2001F;
+const double kSeekSeconds = 2.0;
+const int kRounds = 3;
 
-struct NamedScan
+double Seconds(const std::function<void()>& work)
 {
-    int type;
-    const char* label;
-};
-
-// The system test's order.
-const NamedScan kScans[] = {
-    {ScanTypeCom, "Com"},           {ScanTypeUninstall, "Uninstall"}, {ScanTypeFonts, "Fonts"},
-    {ScanTypeSharedDll, "SharedDll"}, {ScanTypeWinStartup, "Startup"}, {ScanTypeFileRefs, "FileRef"},
-    {ScanTypeShortcuts, "Shortcuts"}, {ScanTypeHelpFiles, "Help"},   {ScanTypeAppPath, "AppPath"},
-    {ScanTypeFileAssoc, "FileAssoc"},
-};
-
-double SecondsSince(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER to, frequency;
-    QueryPerformanceCounter(&to);
+    LARGE_INTEGER frequency, from, to;
     QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&from);
+    work();
+    QueryPerformanceCounter(&to);
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
-void SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
+// A scan that checks nothing: the walk alone. With valuesToo clear the
+// depth rule keeps every value out.
+class CWalkOnlyScan : public CRegScan
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
+public:
+    explicit CWalkOnlyScan(bool valuesToo) : CRegScan(ScanTypeEmptyKeys), m_valuesToo(valuesToo) {}
 
-// Five kinds of broken entries, a fifth of the count each: file references
-// and help files under a key of their own, classes with a missing server,
-// classes whose open command names a missing program, and application
-// paths to missing programs.
-void PlantBrokenEntries(int count)
-{
-    const std::wstring missing = L"C:\\tessarin_bench_missing\\";
-    for (int index = 0; index < count / 5; ++index)
+    void Scan(CRegErrorContainer* container, ScanCallback callback) override
     {
-        const std::wstring number = std::to_wstring(index);
-        SetString(HKEY_LOCAL_MACHINE, std::wstring(kBenchKey) + L"\\Refs", L"ref" + number,
-                  missing + L"file" + number + L".dat");
-        SetString(HKEY_CLASSES_ROOT, FormatText(L"CLSID\\{7E55BE00-0000-4000-8000-%012d}\\InprocServer32", index),
-                  L"", missing + L"server" + number + L".dll");
-        SetString(HKEY_CLASSES_ROOT, kBenchClassPrefix + number, L"", L"Tessarin bench class");
-        SetString(HKEY_CLASSES_ROOT, kBenchClassPrefix + number + L"\\shell\\open\\command", L"",
-                  missing + L"open" + number + L".exe %1");
-        SetString(HKEY_LOCAL_MACHINE,
-                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tessarin_bench" + number + L".exe", L"",
-                  missing + L"app" + number + L".exe");
-        SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\Help\\TessarinBench", L"help" + number + L".hlp",
-                  missing);
+        BeginScan(container, callback);
+        m_minValueDepth = m_valuesToo ? 0 : 0x7fffffff;
+        m_root = HKEY_LOCAL_MACHINE;
+        ScanKey(L"Software", -1, 0, 50);
+        m_root = HKEY_CLASSES_ROOT;
+        ScanKey(L"", -1, 50, 49);
     }
+    void CheckValue(CRegValue* /*value*/) override { ++checkedValues; }
+
+    long checkedValues = 0;
+
+private:
+    bool m_valuesToo;
+};
+
+// The system test always listens to the scans' progress.
+void IgnoreProgress(ScanProgress* /*progress*/)
+{
 }
 
-void RemoveBrokenEntries(int count)
+long BareWalk(HKEY root, const std::wstring& path)
 {
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, kBenchKey);
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\Help\\TessarinBench");
-    for (int index = 0; index < count / 5; ++index)
+    CScopedKey key;
+    if (key.Open(root, path, kWalkAccess) != ERROR_SUCCESS)
+        return 0;
+    KeyCounts counts;
+    if (QueryCounts(key.Get(), counts) != ERROR_SUCCESS)
+        return 0;
+    long keys = 1;
+    std::wstring name(counts.longestSubkey + 1, L'\0');
+    for (DWORD index = 0; index < counts.subkeys; ++index)
     {
-        const std::wstring number = std::to_wstring(index);
-        SHDeleteKeyW(HKEY_CLASSES_ROOT, FormatText(L"CLSID\\{7E55BE00-0000-4000-8000-%012d}", index).c_str());
-        SHDeleteKeyW(HKEY_CLASSES_ROOT, (kBenchClassPrefix + number).c_str());
-        SHDeleteKeyW(HKEY_LOCAL_MACHINE,
-                     (L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tessarin_bench" + number + L".exe")
-                         .c_str());
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExW(key.Get(), index, &name[0], &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            keys += BareWalk(root, path.empty() ? name.substr(0, chars) : path + L"\\" + name.substr(0, chars));
     }
+    return keys;
 }
 
-void TimeScans(CRegistryScaner& scanner)
+double ScanSeconds(int scanType, size_t& errors)
 {
-    double total = 0;
-    for (const NamedScan& scan : kScans)
-    {
-        CRegErrorContainer errors;
-        LARGE_INTEGER from;
-        QueryPerformanceCounter(&from);
-        scanner.AddScan(scan.type);
-        scanner.Scan(&errors, nullptr);
-        scanner.ClearScans();
-        const double seconds = SecondsSince(from);
-        total += seconds;
-        std::printf("  %-10s %8.3f s %7u errors\n", scan.label, seconds, static_cast<unsigned>(errors.GetTotalCount()));
-    }
-    std::printf("  %-10s %8.3f s\n", "all scans", total);
-}
-
-void TimeSystemTest(CRegistryScaner& scanner)
-{
-    CSysResoucesConsumed test(&scanner);
-    LARGE_INTEGER from;
-    QueryPerformanceCounter(&from);
-    test.Run();
-    const double seconds = SecondsSince(from);
-    std::printf("  system test %7.3f s: %d registry values, %u processes, %d startup programs, disk %.1f %%, "
-                "%u registry errors\n",
-                seconds, test.GetTotalRegistryEntries(), test.GetAvgRunningProcesses(), test.GetStartupPrograms(),
-                test.GetOsDiskFill(), static_cast<unsigned>(test.GetErrors().GetTotalCount()));
-}
-
-void Measure(CRegistryScaner& scanner, const char* title)
-{
-    std::printf("%s\n", title);
-    TimeScans(scanner);
-    TimeSystemTest(scanner);
-    std::fflush(stdout);
+    CRegistryScaner scanner;
+    CRegErrorContainer container;
+    scanner.AddScan(scanType);
+    double seconds = Seconds([&] { scanner.Scan(&container, &IgnoreProgress); });
+    errors = container.GetCount(scanType);
+    return seconds;
 }
 }
 
 int wmain()
 {
-    CRegistryScaner scanner;
-    scanner.SetLog(GetAppDataFolder(), L"RegScaner.log");
-    Measure(scanner, "registry scans on the prefix as it is");
-    RemoveBrokenEntries(kPlantedEntries);
-    PlantBrokenEntries(kPlantedEntries);
-    char title[64];
-    std::snprintf(title, sizeof(title), "with %d planted broken entries", kPlantedEntries);
-    Measure(scanner, title);
-    RemoveBrokenEntries(kPlantedEntries);
+    // Best of three rounds, walks taking turns, so that no walk is favoured
+    // by a registry another one has just warmed.
+    long keys = 0;
+    double bare = 1e9, walkKeys = 1e9, walkValues = 1e9;
+    long values = 0;
+    for (int round = 0; round < kRounds; ++round)
+    {
+        bare = std::min(bare, Seconds([&] {
+            keys = BareWalk(HKEY_LOCAL_MACHINE, L"Software") + BareWalk(HKEY_CLASSES_ROOT, L"");
+        }));
+        CWalkOnlyScan keysOnly(false);
+        walkKeys = std::min(walkKeys, Seconds([&] { keysOnly.Scan(nullptr, &IgnoreProgress); }));
+        CWalkOnlyScan withValues(true);
+        walkValues = std::min(walkValues, Seconds([&] { withValues.Scan(nullptr, &IgnoreProgress); }));
+        values = withValues.checkedValues;
+    }
+
+    std::printf("HKLM\\Software and HKCR: %ld keys, best of %d rounds\n", keys, kRounds);
+    std::printf("  bare RegOpenKeyEx/RegEnumKeyEx walk: %8.3f s\n", bare);
+    std::printf("  scanner walk, values left out:       %8.3f s  ratio %.2f (goal <= 1.3)\n", walkKeys,
+                walkKeys / bare);
+    std::printf("  scanner walk, %ld values read:   %8.3f s  ratio %.2f\n", values, walkValues, walkValues / bare);
+
+    size_t errors = 0;
+    double com = ScanSeconds(ScanTypeCom, errors);
+    std::printf("COM scan:       %8.3f s, %u errors\n", com, static_cast<unsigned>(errors));
+    double uninstall = ScanSeconds(ScanTypeUninstall, errors);
+    std::printf("uninstall scan: %8.3f s, %u errors\n", uninstall, static_cast<unsigned>(errors));
+
+    // Found in a search-list folder, found by its quotes, and missing.
+    const wchar_t* lookups[] = {L"rundll32.exe c:\\x\\y.dll", L"\"%SystemRoot%\\notepad.exe\" /x",
+                                L"c:\\windows\\tessarin_missing\\x.exe -a"};
+    long done = 0;
+    double spent = 0;
+    while (spent < kSeekSeconds)
+    {
+        spent += Seconds([&] {
+            for (const wchar_t* lookup : lookups)
+            {
+                std::wstring text = lookup;
+                std::wstring arguments;
+                FindFile(text, arguments, false);
+            }
+        });
+        done += 3;
+    }
+    std::printf("FindFile: %.0f lookups per second (scanner log closed)\n", done / spent);
     return 0;
 }

@@ -74,7 +74,7 @@ std::string Describe(const std::vector<FoundError>& errors)
 {
     std::string text;
     for (const FoundError& error : errors)
-        text += Narrow(error.location) + " " + std::to_string(error.problemCode) + "\n";
+        text += Narrow(error.first) + " " + std::to_string(error.second) + "\n";
     return text;
 }
 }

@@ -16,11 +16,6 @@ using namespace RegistryKelvadorLib;
 
 namespace
 {
-std::wstring Expanded(const wchar_t* text)
-{
-    return ExpandEnvironment(text);
-}
-
 // A folder with a space in its name and a program in it.
 class FileSeekerTest : public ::testing::Test
 {
@@ -41,7 +36,7 @@ protected:
 
 TEST_F(FileSeekerTest, FindFileResolvesCommandLines)
 {
-    const std::wstring rundll = Expanded(L"%SystemRoot%\\system32\\rundll32.exe");
+    const std::wstring rundll = ExpandEnvironment(L"%SystemRoot%\\system32\\rundll32.exe");
     struct Case
     {
         std::wstring text;
@@ -78,26 +73,24 @@ TEST_F(FileSeekerTest, FindFileResolvesCommandLines)
 
 TEST_F(FileSeekerTest, FailedLookupsAreLoggedOncePerCandidate)
 {
-    CScannerLogCapture log(folder.Path());
     std::wstring text = L"c:\\windows\\system32\\rundll32.exe c:\\x\\y.dll,a";
     std::wstring arguments;
     ASSERT_FALSE(FindFile(text, arguments, false));
-    EXPECT_EQ(1, log.CountNew(L" File seeker didn't find file (in - c:\\windows\\system32\\rundll32.exe c:\\x\\y.dll,a) "
-                              L"(out -c:\\windows\\system32\\rundll32.exe c:\\x\\y.dll,a )\r\n"))
-        << Narrow(log.NewText());
+    EXPECT_EQ(1, CountInScannerLog(folder.Path(), L" File seeker didn't find file (in - c:\\windows\\system32\\rundll32.exe c:\\x\\y.dll,a) "
+                              L"(out -c:\\windows\\system32\\rundll32.exe c:\\x\\y.dll,a )\r\n"));
 
     // A search-list entry that is not a drive path is tried once, without a
     // search of its own: one line per entry and one for the name itself.
     std::wstring savedPath(32767, L'\0');
     savedPath.resize(GetEnvironmentVariableW(L"PATH", &savedPath[0], 32767));
     SetEnvironmentVariableW(L"PATH", L"relative\\folder");
-    CScannerLogCapture searched(folder.Path());
+    const int linesBefore = CountInScannerLog(folder.Path(), L"File seeker didn't find file");
     text = L"tessarin_missing_tool.exe";
     bool found = FindFile(text, arguments, false);
     SetEnvironmentVariableW(L"PATH", savedPath.c_str());
     EXPECT_FALSE(found);
-    EXPECT_EQ(6, searched.CountNew(L"File seeker didn't find file")) << Narrow(searched.NewText());
-    EXPECT_EQ(1, searched.CountNew(L"(in - relative\\folder\\tessarin_missing_tool.exe)"));
+    EXPECT_EQ(6, CountInScannerLog(folder.Path(), L"File seeker didn't find file") - linesBefore);
+    EXPECT_EQ(1, CountInScannerLog(folder.Path(), L"(in - relative\\folder\\tessarin_missing_tool.exe)"));
 }
 
 TEST_F(FileSeekerTest, FileExistsSearchesOnlyWhenExpanding)
@@ -125,7 +118,7 @@ TEST(SplitCommandLine, SplitsTheFilePartFromItsArguments)
         {L"C:\\Tools\\x.exe -f", L"C:\\Tools\\x.exe", L"-f"},
         {L"\"C:\\Program Files\\App\\app.exe\" /min", L"C:\\Program Files\\App\\app.exe", L" /min"},
         {L"C:\\Program Files\\App\\app.exe", L"C:\\Program Files\\App\\app.exe", L""},
-        {L"%SystemRoot%\\notepad.exe %1", Expanded(L"%SystemRoot%\\notepad.exe"), L"%1"},
+        {L"%SystemRoot%\\notepad.exe %1", ExpandEnvironment(L"%SystemRoot%\\notepad.exe"), L"%1"},
         {L"MsiExec.exe /X{01234567-89AB-CDEF-0123-456789ABCDEF}", L"MsiExec.exe",
          L"/X{01234567-89AB-CDEF-0123-456789ABCDEF}"},
         {L"msiexec /x {01234567-89AB-CDEF-0123-456789ABCDEF}", L"msiexec /x {01234567-89AB-CDEF-0123-456789ABCDEF}",
@@ -213,7 +206,7 @@ TEST_F(FileSeekerTest, FileRefsScanFindsExactlyThePlantedReferences)
     {
         const std::wstring keyPath = ToLower(L"\\" + key.Path() + L"\\" + item.keyName);
         int matches = static_cast<int>(std::count_if(found.begin(), found.end(), [&](const FoundError& error) {
-            return EndsWith(error.location, keyPath) && error.problemCode == ProblemFileReferenceMissing;
+            return EndsWith(error.first, keyPath) && error.second == ProblemFileReferenceMissing;
         }));
         EXPECT_EQ(item.broken ? 1 : 0, matches) << Narrow(item.keyName);
     }

@@ -100,20 +100,9 @@ std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<Fo
     return added;
 }
 
-CScannerLogCapture::CScannerLogCapture(const std::wstring& folder)
-    : m_path(folder + L"\\RegScaner.log"), m_start(Utf16Text(ReadBytes(m_path)).size())
+int CountInScannerLog(const std::wstring& folder, const std::wstring& text)
 {
-}
-
-std::wstring CScannerLogCapture::NewText() const
-{
-    std::wstring text = Utf16Text(ReadBytes(m_path));
-    return m_start < text.size() ? text.substr(m_start) : std::wstring();
-}
-
-int CScannerLogCapture::CountNew(const std::wstring& text) const
-{
-    const std::wstring logged = NewText();
+    const std::wstring logged = Utf16Text(ReadBytes(folder + L"\\RegScaner.log"));
     int count = 0;
     for (size_t at = logged.find(text); at != std::wstring::npos; at = logged.find(text, at + 1))
         ++count;

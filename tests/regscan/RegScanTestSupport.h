@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "regscan/RegErrors.h"
@@ -47,34 +48,10 @@ void TouchFile(const std::wstring& path);
 
 // What an error's fixes say about the damage: one item per fix (a group
 // gives one for each member).
-struct FoundError
-{
-    std::wstring location;
-    int problemCode;
-    bool operator<(const FoundError& other) const
-    {
-        return location != other.location ? location < other.location : problemCode < other.problemCode;
-    }
-    bool operator==(const FoundError& other) const
-    {
-        return location == other.location && problemCode == other.problemCode;
-    }
-};
+typedef std::pair<std::wstring, int> FoundError; // location, problem code
 std::vector<FoundError> ErrorsOf(RegistryKelvadorLib::CRegErrorContainer& container, int scanType);
 // The errors of `after` that `before` does not have, in lower case.
 std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<FoundError> after);
 
-// Lines the scanner log got since the object was made, read from a scanner
-// log of its own in a scratch folder.
-class CScannerLogCapture
-{
-public:
-    explicit CScannerLogCapture(const std::wstring& folder);
-    std::wstring NewText() const;
-    // How often the text occurs in the new lines.
-    int CountNew(const std::wstring& text) const;
-
-private:
-    std::wstring m_path;
-    size_t m_start;
-};
+// How often the text occurs in the scanner log of that folder.
+int CountInScannerLog(const std::wstring& folder, const std::wstring& text);
