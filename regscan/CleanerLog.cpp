@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <new>
 
 #include "engine/ScopedHandle.h"
 #include "shell/StringFormat.h"
@@ -44,7 +45,16 @@ bool ReadCleanerLog(const std::wstring& path, std::wstring& text)
     const DWORD size = GetFileSize(file.Get(), nullptr);
     if (size == INVALID_FILE_SIZE)
         return false;
-    std::wstring buffer(size / sizeof(wchar_t), L'\0');
+    std::wstring buffer;
+    try
+    {
+        buffer.resize(size / sizeof(wchar_t));
+    }
+    catch (const std::bad_alloc&)
+    {
+        // A log of gigabytes is not one the cleaner wrote.
+        return false;
+    }
     DWORD wanted = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     DWORD read = 0;
     if (wanted && !ReadFile(file.Get(), &buffer[0], wanted, &read, nullptr))

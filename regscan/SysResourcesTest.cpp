@@ -191,8 +191,9 @@ void CSysResoucesConsumed::OnScanProgress(ScanProgress* progress)
 
 double CSysResoucesConsumed::GetScore()
 {
+    // More errors than registry values is not plausible.
     const size_t errors = m_errors.GetTotalCount();
-    if (m_issuesFixed || errors > static_cast<size_t>(m_totalRegistryEntries < 0 ? 0 : m_totalRegistryEntries))
+    if (m_issuesFixed || m_totalRegistryEntries < 0 || errors > static_cast<size_t>(m_totalRegistryEntries))
         return 0;
     return static_cast<double>(errors);
 }

@@ -51,14 +51,14 @@ public:
 protected:
     // The number of processes running, 0 when they cannot be listed.
     virtual int CountRunningProcesses();
+
+private:
     int CountRegistryEntries();
     int CountStartupPrograms();
     int CountRunValues(HKEY root, const std::wstring& path);
     // Percent of the drive in use; 0 when the drive cannot be asked.
     static double GetDiskFillPercent(const std::wstring& drive);
     static int CountKeyValues(HKEY key);
-
-private:
     void Reset();
     bool CheckIssuesFixed();
     void SampleProcesses();

@@ -61,11 +61,6 @@ protected:
     CRegistryScaner scanner;
     const std::wstring pid = std::to_wstring(GetCurrentProcessId());
 };
-
-std::wstring Lower(const std::wstring& text)
-{
-    return ToLower(text);
-}
 }
 
 TEST_F(ScanOnce, FontsNamingAMissingFileOrNothing)
@@ -79,7 +74,7 @@ TEST_F(ScanOnce, FontsNamingAMissingFileOrNothing)
     CPlantedValue emptyFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Empty " + pid, L"");
     CPlantedValue presentFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Present " + pid, present);
 
-    const std::wstring location = L"hkey_local_machine\\" + Lower(fontsKey);
+    const std::wstring location = L"hkey_local_machine\\" + ToLower(fontsKey);
     EXPECT_EQ(NewErrors(before, Run(ScanTypeFonts)),
               (std::vector<FoundError>{{location, ProblemFontEmpty}, {location, ProblemFileMissing}}));
     EXPECT_TRUE(Described(fontsKey + L"\\" + missing));
@@ -98,7 +93,7 @@ TEST_F(ScanOnce, HelpFilesInAMissingFolder)
     help.SetString(L"", L"empty.hlp", L"");
 
     EXPECT_EQ(NewErrors(before, Run(ScanTypeHelpFiles)),
-              (std::vector<FoundError>{{L"hkey_local_machine\\" + Lower(help.Path()), ProblemHelpFileMissing}}));
+              (std::vector<FoundError>{{L"hkey_local_machine\\" + ToLower(help.Path()), ProblemHelpFileMissing}}));
 }
 
 TEST_F(ScanOnce, ApplicationPathsExpandedAndSearched)
@@ -117,7 +112,7 @@ TEST_F(ScanOnce, ApplicationPathsExpandedAndSearched)
 
     const std::vector<FoundError> found = NewErrors(before, Run(ScanTypeAppPath));
     DeleteFileW(program.c_str());
-    EXPECT_EQ(found, (std::vector<FoundError>{{L"hkey_local_machine\\" + Lower(missing.Path()), ProblemFileMissing}}));
+    EXPECT_EQ(found, (std::vector<FoundError>{{L"hkey_local_machine\\" + ToLower(missing.Path()), ProblemFileMissing}}));
     EXPECT_TRUE(Described(missing.Path() + L"\\" + files / L"gone.exe"));
 }
 
@@ -153,8 +148,8 @@ TEST_F(ScanOnce, AssociationsNamingMissingClassesAndPrograms)
     const std::wstring root = L"hkey_classes_root\\";
     EXPECT_EQ(NewErrors(before, Run(ScanTypeFileAssoc)),
               (std::vector<FoundError>{{root + L".tessarin" + pid, ProblemAssocProgramMissing},
-                                       {root + Lower(brokenClass), ProblemAssocProgramMissing},
-                                       {root + Lower(brokenClass), ProblemAssocProgramMissing}}));
+                                       {root + ToLower(brokenClass), ProblemAssocProgramMissing},
+                                       {root + ToLower(brokenClass), ProblemAssocProgramMissing}}));
 }
 
 TEST_F(ScanOnce, StartupEntriesNamingMissingPrograms)
@@ -168,7 +163,7 @@ TEST_F(ScanOnce, StartupEntriesNamingMissingPrograms)
     CPlantedValue present(HKEY_LOCAL_MACHINE, runKey, L"TessarinPresent" + pid, L"\"" + program + L"\" /min");
 
     EXPECT_EQ(NewErrors(before, Run(ScanTypeWinStartup)),
-              (std::vector<FoundError>{{L"hkey_local_machine\\" + Lower(runKey), ProblemStartupFileMissing}}));
+              (std::vector<FoundError>{{L"hkey_local_machine\\" + ToLower(runKey), ProblemStartupFileMissing}}));
 }
 
 TEST_F(ScanOnce, ShortcutsToMissingTargets)
@@ -196,7 +191,7 @@ TEST_F(ScanOnce, ShortcutsToMissingTargets)
 
     const std::vector<FoundError> found = NewErrors(before, Run(ScanTypeShortcuts));
     DeleteTree(folder);
-    EXPECT_EQ(found, (std::vector<FoundError>{{Lower(brokenLink), ProblemShortcutTargetMissing}}));
+    EXPECT_EQ(found, (std::vector<FoundError>{{ToLower(brokenLink), ProblemShortcutTargetMissing}}));
     EXPECT_TRUE(Described(missingTarget));
 }
 
@@ -216,7 +211,7 @@ TEST_F(ScanOnce, EmptyKeysButNotExcludedOnes)
     keys.CreateKey(L"holder\\leaf");
     keys.SetString(L"filled", L"", L"data");
 
-    const std::wstring location = Lower(DisplayPath(userRoot, keys.Path())) + L"\\";
+    const std::wstring location = ToLower(DisplayPath(userRoot, keys.Path())) + L"\\";
     std::vector<FoundError> expected = {{location + L"empty", ProblemEmptyKey},
                                         {location + L"holder\\leaf", ProblemEmptyKey},
                                         {location + L"microsoftedge", ProblemEmptyKey}};
