@@ -73,11 +73,20 @@ TEST_F(ScanOnce, FontsNamingAMissingFileOrNothing)
     CPlantedValue missingFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Missing " + pid, missing);
     CPlantedValue emptyFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Empty " + pid, L"");
     CPlantedValue presentFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Present " + pid, present);
+    // A bare name is looked for in the Windows Fonts folder, quotes and all.
+    const std::wstring bareName = L"tessarin_" + pid + L".ttf";
+    const std::wstring installed = ExpandEnvironment(L"%SystemRoot%\\Fonts\\") + bareName;
+    TouchFile(installed);
+    CPlantedValue bareFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Bare " + pid, bareName);
+    CPlantedValue quotedFont(HKEY_LOCAL_MACHINE, fontsKey, L"Tessarin Quoted " + pid, L"\"" + bareName + L"\"");
 
+    const std::vector<FoundError> found = NewErrors(before, Run(ScanTypeFonts));
+    DeleteFileW(installed.c_str());
     const std::wstring location = L"hkey_local_machine\\" + ToLower(fontsKey);
-    EXPECT_EQ(NewErrors(before, Run(ScanTypeFonts)),
-              (std::vector<FoundError>{{location, ProblemFontEmpty}, {location, ProblemFileMissing}}));
+    EXPECT_EQ(found, (std::vector<FoundError>{
+                         {location, ProblemFontEmpty}, {location, ProblemFileMissing}, {location, ProblemFileMissing}}));
     EXPECT_TRUE(Described(fontsKey + L"\\" + missing));
+    EXPECT_TRUE(Described(fontsKey + L"\\\"" + bareName + L"\""));
     EXPECT_TRUE(Described(fontsKey + L"\\"));
     EXPECT_EQ(g_percents.back(), 100);
 }
