@@ -16,10 +16,9 @@ public:
     void CheckValue(CRegValue* /*value*/) override {}
     ~CShortcutsScan() override = default;
 
+private:
     // Walks one folder over its share of the percent range.
     void ScanFolder(const std::wstring& path, int percentsStart, int percentsInterval);
-
-private:
     void CheckShortcut(const std::wstring& link);
 };
 
