@@ -1,5 +1,7 @@
 #include "regscan/RegScan.h"
 
+#include <algorithm>
+
 #include "regscan/RegKey.h"
 #include "regscan/ScannerLog.h"
 #include "shell/StringFormat.h"
@@ -12,39 +14,51 @@ namespace
 // the user may not write is not worth reporting, as it could not be fixed.
 const REGSAM kWalkAccess = 0x2001F;
 
+// Buffers for the values of one key, sized from the key's counts and
+// reused for each value.
+struct ValueBuffers
+{
+    std::vector<wchar_t> name;
+    std::vector<BYTE> data;
+
+    void Fit(DWORD longestName, DWORD longestData)
+    {
+        name.resize(std::max<size_t>(name.size(), longestName + 2));
+        data.resize(std::max<size_t>(data.size(), longestData + 1));
+    }
+};
+
 struct EnumeratedValue
 {
     std::wstring name;
     DWORD type = 0;
-    std::vector<BYTE> data;
     DWORD dataSize = 0;
 };
 
-LONG EnumValue(HKEY key, DWORD index, DWORD longestName, DWORD longestData, EnumeratedValue& value)
+LONG EnumValue(HKEY key, DWORD index, ValueBuffers& buffers, EnumeratedValue& value)
 {
-    std::vector<wchar_t> name(longestName + 2, L'\0');
-    value.data.assign(longestData + 1, 0);
-    DWORD nameChars = static_cast<DWORD>(name.size());
-    value.dataSize = static_cast<DWORD>(value.data.size());
-    LONG result = RegEnumValueW(key, index, name.data(), &nameChars, nullptr, &value.type, value.data.data(),
-                                &value.dataSize);
+    DWORD nameChars = static_cast<DWORD>(buffers.name.size());
+    value.dataSize = static_cast<DWORD>(buffers.data.size());
+    LONG result = RegEnumValueW(key, index, buffers.name.data(), &nameChars, nullptr, &value.type,
+                                buffers.data.data(), &value.dataSize);
     if (result == ERROR_SUCCESS)
-        value.name.assign(name.data(), nameChars);
+        value.name.assign(buffers.name.data(), nameChars);
     return result;
 }
 
 // The value at the index. A value that has grown since the key was queried
 // is read once more with the key's new sizes; one that keeps growing is
 // skipped.
-bool ReadValue(HKEY key, DWORD index, DWORD longestName, DWORD longestData, EnumeratedValue& value)
+bool ReadValue(HKEY key, DWORD index, ValueBuffers& buffers, EnumeratedValue& value)
 {
-    LONG result = EnumValue(key, index, longestName, longestData, value);
+    LONG result = EnumValue(key, index, buffers, value);
     if (result == ERROR_MORE_DATA)
     {
         KeyCounts counts;
         if (QueryCounts(key, counts) != ERROR_SUCCESS)
             return false;
-        result = EnumValue(key, index, counts.longestValueName, counts.longestValueData, value);
+        buffers.Fit(counts.longestValueName, counts.longestValueData);
+        result = EnumValue(key, index, buffers, value);
     }
     return result == ERROR_SUCCESS;
 }
@@ -180,15 +194,19 @@ void CRegScan::WalkKey(HKEY key, const KeyCounts& counts, const std::wstring& sS
 void CRegScan::ScanValues(HKEY key, const std::wstring& keyPath, DWORD valueCount, DWORD longestName,
                           DWORD longestData, REGSAM accessFlags)
 {
+    ValueBuffers buffers;
+    buffers.Fit(longestName, longestData);
     for (DWORD index = 0; index < valueCount; ++index)
     {
         if (!WaitUntilRunning())
             return;
         EnumeratedValue read;
         // Values without data are never checked.
-        if (!ReadValue(key, index, longestName, longestData, read) || read.dataSize == 0)
+        if (!ReadValue(key, index, buffers, read) || read.dataSize == 0)
             continue;
-        CRegValue value(m_root, keyPath, read.name, read.type, std::move(read.data), read.dataSize, accessFlags);
+        CRegValue value(m_root, keyPath, read.name, read.type,
+                        std::vector<BYTE>(buffers.data.begin(), buffers.data.begin() + read.dataSize), read.dataSize,
+                        accessFlags);
         CheckValue(&value);
     }
 }

@@ -52,24 +52,6 @@ CScopedHandle OpenExplorerToken()
     return token;
 }
 
-std::wstring TokenUserSid(HANDLE token)
-{
-    // Sized by asking: a SID may be longer than any fixed guess.
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    if (size == 0)
-        return std::wstring();
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
-        return std::wstring();
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return std::wstring();
-    std::wstring sid(text);
-    LocalFree(text);
-    return sid;
-}
-
 std::unique_ptr<CRegScan> CreateScan(int scanType, const std::wstring& userSid)
 {
     switch (scanType)
@@ -100,6 +82,24 @@ std::unique_ptr<CRegScan> CreateScan(int scanType, const std::wstring& userSid)
         return nullptr;
     }
 }
+}
+
+std::wstring TokenUserSid(HANDLE token)
+{
+    // Sized by asking: a SID may be longer than any fixed guess.
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0)
+        return std::wstring();
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        return std::wstring();
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return std::wstring();
+    std::wstring sid(text);
+    LocalFree(text);
+    return sid;
 }
 
 std::wstring FindInteractiveUserSid()

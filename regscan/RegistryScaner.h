@@ -54,6 +54,9 @@ private:
     std::unique_ptr<CLogFile> m_log;
 };
 
+// The string form of the SID of the token's user; empty when it cannot be
+// read.
+std::wstring TokenUserSid(HANDLE token);
 // The string form of the SID of the user who owns explorer.exe (the last
 // one found); empty when there is none or its token cannot be read.
 std::wstring FindInteractiveUserSid();

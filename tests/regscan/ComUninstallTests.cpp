@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,37 +36,11 @@ std::wstring TestGuid(int index)
     return FormatText(L"{7E55A%03d-0000-4000-8000-%012lX}", index, GetCurrentProcessId());
 }
 
-// Runs one scan of the type over the whole registry and lists what its
-// errors' fixes describe.
 std::vector<FoundError> RunScan(CRegistryScaner& scanner, int scanType)
 {
-    CRegErrorContainer container;
     g_percents.clear();
     g_errorMessages.clear();
-    scanner.AddScan(scanType);
-    scanner.Scan(&container, &RecordProgress);
-    scanner.ClearScans();
-    return ErrorsOf(container, scanType);
-}
-
-// Keys below HKEY_CLASSES_ROOT, each removed again.
-class CPlantedKeys
-{
-public:
-    const CScratchKey& Add(const std::wstring& path)
-    {
-        m_keys.push_back(std::make_unique<CScratchKey>(HKEY_CLASSES_ROOT, path));
-        return *m_keys.back();
-    }
-
-private:
-    std::vector<std::unique_ptr<CScratchKey>> m_keys;
-};
-
-std::vector<FoundError> Sorted(std::vector<FoundError> errors)
-{
-    std::sort(errors.begin(), errors.end());
-    return errors;
+    return RunWholeScan(scanner, scanType, &RecordProgress);
 }
 
 std::string Describe(const std::vector<FoundError>& errors)
@@ -94,7 +67,7 @@ TEST(ComScan, FindsExactlyThePlantedBrokenRegistrations)
     const std::wstring wowFile = ExpandEnvironment(L"%SystemRoot%\\syswow64\\") + wowName;
     TouchFile(wowFile);
 
-    CPlantedKeys keys;
+    CPlantedKeys keys(HKEY_CLASSES_ROOT);
     const std::wstring progId = L"Tessarin.Broken." + pid;
     keys.Add(progId);
     const CScratchKey& broken = keys.Add(L"CLSID\\" + TestGuid(1));
@@ -134,7 +107,8 @@ TEST(ComScan, FindsExactlyThePlantedBrokenRegistrations)
     if (KeyExists(HKEY_CLASSES_ROOT, L"Wow6432Node\\AppID\\tessarin_" + pid + L".exe"))
         expected.push_back({root + L"wow6432node\\appid\\tessarin_" + pid + L".exe", ProblemComAppIdMissing});
     std::vector<FoundError> found = NewErrors(before, after);
-    EXPECT_EQ(Sorted(expected), found) << Describe(found);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, found) << Describe(found);
     // A broken program identifier is described by its bare path.
     EXPECT_EQ(1, std::count(g_errorMessages.begin(), g_errorMessages.end(), L"tessarin.badprogid." + pid));
 
@@ -203,15 +177,15 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
          {ProblemUninstallInstallerMissing}},
         {L"withoutExtension", L"F", L"msiexec /x " + productPresent, {ProblemUninstallProgramMissing}},
     };
-    std::vector<std::unique_ptr<CScratchKey>> keys;
+    CPlantedKeys keys(HKEY_LOCAL_MACHINE);
     std::vector<FoundError> expected;
     for (const Entry& entry : entries)
     {
         std::wstring path = uninstallKey + L"\\" + UniqueName(entry.name);
-        keys.push_back(std::make_unique<CScratchKey>(HKEY_LOCAL_MACHINE, path));
+        const CScratchKey& key = keys.Add(path);
         if (entry.displayName)
-            keys.back()->SetString(L"", L"DisplayName", entry.displayName);
-        keys.back()->SetString(L"", L"UninstallString", entry.uninstallString, REG_EXPAND_SZ);
+            key.SetString(L"", L"DisplayName", entry.displayName);
+        key.SetString(L"", L"UninstallString", entry.uninstallString, REG_EXPAND_SZ);
         for (int problem : entry.problems)
             expected.push_back({L"hkey_local_machine\\" + ToLower(path), problem});
     }
@@ -222,7 +196,8 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
 
     const std::vector<FoundError> after = RunScan(scanner, ScanTypeUninstall);
     std::vector<FoundError> found = NewErrors(before, after);
-    EXPECT_EQ(Sorted(expected), found) << Describe(found);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, found) << Describe(found);
     EXPECT_EQ(1, std::count(g_errorMessages.begin(), g_errorMessages.end(),
                             L"Uninstall entry has not DisplayName value."));
 }

@@ -42,13 +42,9 @@ protected:
 
     std::vector<FoundError> Run(int scanType)
     {
-        CRegErrorContainer container;
         g_descriptions.clear();
         g_percents.clear();
-        scanner.AddScan(scanType);
-        scanner.Scan(&container, &RecordScan);
-        scanner.ClearScans();
-        return ErrorsOf(container, scanType);
+        return RunWholeScan(scanner, scanType, &RecordScan);
     }
 
     bool Described(const std::wstring& description) const

@@ -9,6 +9,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
+#include "shell/Folders.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -104,6 +105,15 @@ TEST_F(FileSeekerTest, FileExistsSearchesOnlyWhenExpanding)
     EXPECT_FALSE(FileExists(L"%SystemRoot%\\notepad.exe", list, false));
     EXPECT_FALSE(FileExists(L"tessarin_no_such_font.ttf", list, true));
     EXPECT_TRUE(FileExists(app, list, false));
+
+    // Without expansion a bare name is looked for in the current folder only.
+    TouchFile(folder / L"tessarin.ttf");
+    std::wstring saved = GetCurrentFolder();
+    SetCurrentDirectoryW(folder.Path().c_str());
+    bool inCurrentFolder = FileExists(L"tessarin.ttf", list, false);
+    SetCurrentDirectoryW(saved.c_str());
+    EXPECT_TRUE(inCurrentFolder);
+    EXPECT_FALSE(FileExists(L"tessarin.ttf", list, false));
 }
 
 TEST(SplitCommandLine, SplitsTheFilePartFromItsArguments)
@@ -171,10 +181,7 @@ TEST_F(FileSeekerTest, AbsoluteAndMissingPaths)
 TEST_F(FileSeekerTest, FileRefsScanFindsExactlyThePlantedReferences)
 {
     const std::wstring missing = folder / L"missing.exe";
-    CRegErrorContainer before;
-    scanner.AddScan(ScanTypeFileRefs);
-    scanner.Scan(&before, nullptr);
-    scanner.ClearScans();
+    const std::vector<FoundError> before = RunWholeScan(scanner, ScanTypeFileRefs);
 
     CScratchKey key(HKEY_CURRENT_USER, L"Software\\TessarinTests\\" + UniqueName(L"FileRefs"));
     struct Case
@@ -197,10 +204,7 @@ TEST_F(FileSeekerTest, FileRefsScanFindsExactlyThePlantedReferences)
         key.SetString(item.keyName, L"path", item.data, REG_EXPAND_SZ);
     key.SetString(L"Classes\\Software\\Classes", L"path", missing);
 
-    CRegErrorContainer after;
-    scanner.AddScan(ScanTypeFileRefs);
-    scanner.Scan(&after, nullptr);
-    std::vector<FoundError> found = NewErrors(ErrorsOf(before, ScanTypeFileRefs), ErrorsOf(after, ScanTypeFileRefs));
+    std::vector<FoundError> found = NewErrors(before, RunWholeScan(scanner, ScanTypeFileRefs));
 
     for (const Case& item : cases)
     {

@@ -91,6 +91,15 @@ std::vector<FoundError> ErrorsOf(CRegErrorContainer& container, int scanType)
     return errors;
 }
 
+std::vector<FoundError> RunWholeScan(CRegistryScaner& scanner, int scanType, ScanCallback callback)
+{
+    CRegErrorContainer container;
+    scanner.AddScan(scanType);
+    scanner.Scan(&container, callback);
+    scanner.ClearScans();
+    return ErrorsOf(container, scanType);
+}
+
 std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<FoundError> after)
 {
     std::sort(before.begin(), before.end());

@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "regscan/RegErrors.h"
 #include "regscan/RegScan.h"
+#include "regscan/RegistryScaner.h"
 
 // A registry key of its own, removed with everything below it when the
 // object goes. The path names the key the test writes below; removal starts
@@ -43,6 +45,22 @@ std::wstring UniqueName(const std::wstring& stem);
 // The bytes of a wide text, without terminator.
 std::string WideBytes(const std::wstring& text);
 
+// Scratch keys below one root, each removed again.
+class CPlantedKeys
+{
+public:
+    explicit CPlantedKeys(HKEY root) : m_root(root) {}
+    const CScratchKey& Add(const std::wstring& path)
+    {
+        m_keys.push_back(std::make_unique<CScratchKey>(m_root, path));
+        return *m_keys.back();
+    }
+
+private:
+    HKEY m_root;
+    std::vector<std::unique_ptr<CScratchKey>> m_keys;
+};
+
 // Creates a file with a little content.
 void TouchFile(const std::wstring& path);
 
@@ -50,7 +68,10 @@ void TouchFile(const std::wstring& path);
 // gives one for each member).
 typedef std::pair<std::wstring, int> FoundError; // location, problem code
 std::vector<FoundError> ErrorsOf(RegistryKelvadorLib::CRegErrorContainer& container, int scanType);
-// The errors of `after` that `before` does not have, in lower case.
+// Runs one scan of the type through the scanner and lists its errors.
+std::vector<FoundError> RunWholeScan(RegistryKelvadorLib::CRegistryScaner& scanner, int scanType,
+                                     RegistryKelvadorLib::ScanCallback callback = nullptr);
+// The errors of `after` that `before` does not have, sorted.
 std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<FoundError> after);
 
 // How often the text occurs in the scanner log of that folder.

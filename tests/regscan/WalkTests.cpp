@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -198,20 +197,21 @@ TEST_F(WalkTest, ExcludedFragmentsKeepTheWalkOut)
     EXPECT_FALSE(scan.IsExcluded(L"software\\wow64"));
 }
 
-TEST_F(WalkTest, DeepNestingAndNamesOutsideTheCodePage)
+TEST_F(WalkTest, DeepNestingLongNamesAndNamesOutsideTheCodePage)
 {
     std::wstring deep;
     for (int level = 0; level < 100; ++level)
         deep += level ? L"\\k" : L"k";
     key.SetString(deep, L"v", L"deepest");
     key.SetString(L"\u03a9\u0436\u00fc\u4e2d", L"\u0436", L"C:\\\u0436\u4e2d\\file.exe");
+    key.SetString(std::wstring(255, L'n'), L"v", L"long name");
     scan.Walk(HKEY_CURRENT_USER, key.Path(), -1);
-    ASSERT_EQ(2u, scan.checked.size());
+    ASSERT_EQ(3u, scan.checked.size());
     for (const CheckedValue& value : scan.checked)
     {
         if (value.text == L"deepest")
             EXPECT_EQ(100, CRegScan::KeyDepth(value.keyPath) - CRegScan::KeyDepth(key.Path()));
-        else
+        else if (value.text != L"long name")
             EXPECT_EQ(L"C:\\\u0436\u4e2d\\file.exe", value.text);
     }
 }
@@ -260,14 +260,8 @@ TEST(RegistryScaner, UserSidIsTheDesktopUsers)
     HANDLE token = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
     CScopedHandle own(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer.data(), size, &size));
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text));
-    std::wstring expected(text);
-    LocalFree(text);
+    const std::wstring expected = TokenUserSid(token);
+    ASSERT_FALSE(expected.empty());
 
     CRegistryScaner scanner;
     EXPECT_EQ(expected, scanner.GetUserSid());
