@@ -7,6 +7,7 @@
 #include "engine/Messages.h"
 #include "hardware/MemoryTester.h"
 #include "hardware/VideoTester.h"
+#include "regscan/SysResourcesTest.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
@@ -55,6 +56,7 @@ void CTester::CreateTests()
         RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
         RegisterTest(std::make_unique<CMemoryTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CVideoTester>());
+        RegisterTest(std::make_unique<CSysResoucesConsumed>(&m_registryScaner));
     }
 
     for (const auto& test : m_tests)

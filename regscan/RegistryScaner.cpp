@@ -4,11 +4,19 @@
 #include <tlhelp32.h>
 
 #include "engine/ScopedHandle.h"
+#include "regscan/AppPathScan.h"
 #include "regscan/ComScan.h"
+#include "regscan/EmptyKeysScan.h"
+#include "regscan/FileAssocScan.h"
 #include "regscan/FileRefsScan.h"
+#include "regscan/FontsScan.h"
+#include "regscan/HelpFilesScan.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
+#include "regscan/SharedDllScan.h"
+#include "regscan/ShortcutsScan.h"
 #include "regscan/UninstallsScan.h"
+#include "regscan/WinStartupScan.h"
 #include "shell/LogFile.h"
 
 namespace RegistryKelvadorLib
@@ -52,8 +60,24 @@ std::unique_ptr<CRegScan> CreateScan(int scanType, const std::wstring& userSid)
         return std::make_unique<CComScan>();
     case ScanTypeUninstall:
         return std::make_unique<CUninstallsScan>();
+    case ScanTypeFonts:
+        return std::make_unique<CFontsScan>();
+    case ScanTypeSharedDll:
+        return std::make_unique<CSharedDllScan>();
+    case ScanTypeAppPath:
+        return std::make_unique<CAppPathScan>();
+    case ScanTypeHelpFiles:
+        return std::make_unique<CHelpFilesScan>();
+    case ScanTypeWinStartup:
+        return std::make_unique<CWinStartupScan>(userSid);
     case ScanTypeFileRefs:
         return std::make_unique<CFileRefsScan>(userSid);
+    case ScanTypeShortcuts:
+        return std::make_unique<CShortcutsScan>();
+    case ScanTypeEmptyKeys:
+        return std::make_unique<CEmptyKeysScan>(userSid);
+    case ScanTypeFileAssoc:
+        return std::make_unique<CFileAssocScan>();
     default:
         return nullptr;
     }
