@@ -210,9 +210,13 @@ TEST_F(WalkTest, DeepNestingLongNamesAndNamesOutsideTheCodePage)
     for (const CheckedValue& value : scan.checked)
     {
         if (value.text == L"deepest")
+        {
             EXPECT_EQ(100, CRegScan::KeyDepth(value.keyPath) - CRegScan::KeyDepth(key.Path()));
+        }
         else if (value.text != L"long name")
+        {
             EXPECT_EQ(L"C:\\\u0436\u4e2d\\file.exe", value.text);
+        }
     }
 }
 
