@@ -27,6 +27,10 @@ function(tessarin_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC tessarin_options ${ARGN})
+  # The subsystems call each other (the singleton in shell owns objects of
+  # net and engine, which log through shell): the linker gets the cycle
+  # often enough to resolve it.
+  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
 endfunction()
 
 # A console program with a wide-character entry point.

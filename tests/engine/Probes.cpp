@@ -65,6 +65,8 @@ void CProbeTest::Run()
 CMessageRecorder::CMessageRecorder()
     : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
           m_received.push_back({message, wParam, lParam});
+          if (m_reaction)
+              m_reaction(message);
           return kAnswer;
       })
 {
