@@ -85,9 +85,13 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
     {
         COstrelFile other(OstrelHost());
         ASSERT_TRUE(other.Extract(IDR_OSTREL_X64));
-        COstrelFile resourceless(GetModuleHandleW(L"kernel32.dll"));
-        EXPECT_FALSE(resourceless.Extract(IDR_OSTREL_X64));
+        {
+            COstrelFile resourceless(OstrelHost());
+            EXPECT_FALSE(resourceless.Extract(999));
+        }
+        EXPECT_TRUE(ResourceBytes(OstrelHost(), IDR_OSTREL_X64) == FileBytes(path)) << "deleted by a file that wrote nothing";
     }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
 }
 
 // The stand-in refuses the arguments of another Windows version ("-a" on 7,

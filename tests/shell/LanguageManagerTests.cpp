@@ -338,6 +338,8 @@ namespace
 struct LookupRun
 {
     CLenguageManager* manager;
+    // Set once the worker has looked up every text.
+    HANDLE started;
     std::atomic<bool> stop{false};
     std::atomic<int> wrongTexts{0};
     std::atomic<int> lookups{0};
@@ -355,6 +357,7 @@ unsigned __stdcall LookUpTexts(void* param)
                 ++run.wrongTexts;
             ++run.lookups;
         }
+        SetEvent(run.started);
     }
     return 0;
 }
@@ -368,20 +371,33 @@ TEST_F(LanguageManagerTest, LookupsFromAWorkerSeeWholeTextsWhileTheLanguageChang
     ASSERT_TRUE(manager.LoadLanguageFile(one));
     const wchar_t* heldText = manager.GetString(7);
 
+    CScopedHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     LookupRun run;
     run.manager = &manager;
+    run.started = started.Get();
     CScopedHandle worker(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &LookUpTexts, &run, 0, nullptr)));
     ASSERT_TRUE(static_cast<bool>(worker));
+    const bool workerStarted = WaitForSingleObject(started.Get(), 5000) == WAIT_OBJECT_0;
+    // The switches go on until the worker has looked up texts while they
+    // ran (and at least 20 times), and end on the other language.
+    const int lookupsBefore = run.lookups;
+    int switches = 0;
     int loads = 0;
-    for (int i = 0; i < 40; ++i)
-        loads += manager.LoadLanguageFile(i % 2 ? one : two) ? 1 : 0;
+    do
+    {
+        loads += manager.LoadLanguageFile(one) ? 1 : 0;
+        loads += manager.LoadLanguageFile(two) ? 1 : 0;
+        ++switches;
+    } while (workerStarted && (switches < 20 || run.lookups == lookupsBefore) && switches < 10000);
+    const int lookupsDuring = run.lookups - lookupsBefore;
     run.stop = true;
     WaitForSingleObject(worker.Get(), INFINITE);
 
-    EXPECT_EQ(40, loads);
-
-    EXPECT_GT(run.lookups, 0);
+    ASSERT_TRUE(workerStarted);
+    EXPECT_EQ(2 * switches, loads);
+    EXPECT_GT(lookupsDuring, 0) << "the lookups must overlap the loads";
     EXPECT_EQ(0, run.wrongTexts);
+    EXPECT_STREQ(L"two 7", manager.GetString(7));
     // A text handed out before the switches is still intact.
     EXPECT_STREQ(L"one 7", heldText);
 }
