@@ -11,7 +11,7 @@
 class CHangGuard
 {
 public:
-    static const UINT kExitCode = 99;
+    static constexpr UINT kExitCode = 99;
 
     CHangGuard(const char* step, DWORD timeoutMs)
         : m_step(step), m_timeoutMs(timeoutMs), m_done(CreateEventW(nullptr, TRUE, FALSE, nullptr))

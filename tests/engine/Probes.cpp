@@ -47,6 +47,7 @@ void CProbeTest::Run()
         if (CheckCancel())
         {
             m_sawCancel = true;
+            m_journal.Add(m_settings.name + " cancel");
             break;
         }
         SetEvent(m_inUnit.Get());

@@ -95,7 +95,7 @@ struct ReceivedMessage
 class CMessageRecorder
 {
 public:
-    static const LRESULT kAnswer = 7;
+    static constexpr LRESULT kAnswer = 7;
 
     CMessageRecorder();
     ~CMessageRecorder();

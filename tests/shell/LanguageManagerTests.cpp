@@ -15,6 +15,7 @@
 #include "shell/LanguageManager.h"
 #include "shell/RegistryKey.h"
 #include "testbed/MessageBoxAnswerer.h"
+#include "testbed/ProgramLog.h"
 #include "tests/shell/LanguageTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -48,14 +49,6 @@ Texts NumberedTexts(int count, const std::wstring& prefix)
 std::wstring ShippedLanguageFile(const std::wstring& stem)
 {
     return GetProgramFolder() + L"\\Languages\\" + stem + L".xml";
-}
-
-// Lines of the program log that contain the text.
-int CountLogLines(const std::wstring& text)
-{
-    const std::vector<std::wstring> lines = SplitLines(Utf16Text(ReadBytes(GetAppDataFolder() + L"\\tessarin.log")));
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
-                                          [&](const std::wstring& logged) { return logged.find(text) != std::wstring::npos; }));
 }
 
 int CountPlaceholders(const std::wstring& text)
@@ -252,7 +245,7 @@ TEST_F(LanguageManagerTest, ListsTheXmlFilesWithTheirHeaders)
 
 TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
 {
-    const int errorLines = CountLogLines(kCannotLoadLine);
+    CProgramLogTail log;
     {
         CLenguageManager manager(Storage());
         CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
@@ -267,7 +260,7 @@ TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
         ASSERT_EQ(1u, manager.GetLanguageCount());
         EXPECT_EQ(L"English", manager.GetLanguages()[0].displayName);
     }
-    EXPECT_EQ(errorLines + 1, CountLogLines(kCannotLoadLine));
+    EXPECT_EQ(1, log.Count(kCannotLoadLine));
 
     CLenguageManager nextStart(Storage());
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
