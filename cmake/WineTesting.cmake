@@ -10,10 +10,28 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(TESSARIN_WINE_PREFIX "${PROJECT_SOURCE_DIR}/.cache/wineprefix" CACHE PATH "Wine prefix the tests run in")
 set(TESSARIN_SHIP_X86_DIR "${PROJECT_SOURCE_DIR}/build/ship-x86" CACHE PATH "Shipped 32-bit build checked for Windows XP imports")
 
+# The 32-bit test programs run in the same 64-bit prefix through the 32-bit
+# loader, started by a script that reports them skipped (exit code 77) where
+# this machine cannot start 32-bit programs.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TESSARIN_WINE_LOADER /usr/lib/wine/wine)
+  set(TESSARIN_TEST_LAUNCHER ${PROJECT_SOURCE_DIR}/scripts/wine32-test)
+else()
+  set(TESSARIN_WINE_LOADER /usr/lib/wine/wine64)
+  set(TESSARIN_TEST_LAUNCHER ${TESSARIN_WINE_LOADER})
+endif()
+set(TESSARIN_SKIP_EXIT_CODE 77)
+# The 32-bit programs' tests are told apart by name in ctest's report.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TESSARIN_TEST_SUFFIX _x86)
+else()
+  set(TESSARIN_TEST_SUFFIX "")
+endif()
+
 set(TESSARIN_WINE_ENV
   /usr/bin/env -u http_proxy -u HTTP_PROXY -u https_proxy -u HTTPS_PROXY
-  WINEPREFIX=${TESSARIN_WINE_PREFIX} WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARIN_WINE_ENV} /usr/lib/wine/wine64)
+  WINEPREFIX=${TESSARIN_WINE_PREFIX} WINEDEBUG=-all WINELOADER=${TESSARIN_WINE_LOADER})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSARIN_WINE_ENV} ${TESSARIN_TEST_LAUNCHER})
 
 enable_testing()
 # Wine's background processes (services, devices, desktop) inherit the
@@ -33,6 +51,7 @@ function(tessarin_test_program name)
   cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE tessarin_options ${P_LIBS} GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  add_test(NAME ${name}${TESSARIN_TEST_SUFFIX} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name}${TESSARIN_TEST_SUFFIX} PROPERTIES
+    FIXTURES_REQUIRED wine SKIP_RETURN_CODE ${TESSARIN_SKIP_EXIT_CODE})
 endfunction()

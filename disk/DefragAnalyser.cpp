@@ -125,6 +125,7 @@ bool CDefragAnalyser::StartOstrel(const std::wstring& ostrelPath, HANDLE& readEn
     }
     CloseHandle(started.hThread);
     m_ostrel.Reset(started.hProcess);
+    m_ostrelId = started.dwProcessId;
     return true;
 }
 
@@ -153,15 +154,19 @@ void CDefragAnalyser::ReadReport(HANDLE readEnd)
 
 void CDefragAnalyser::KillDefragProcesses()
 {
-    TerminateDescendantNamed(GetCurrentProcessId(), L"defrag.exe");
+    // Ostrel first: once it has ended it cannot start the defragmenter any
+    // more, and whatever it did start is found below it. The defragmenter
+    // must go too, or it keeps the pipe open and the analysis never returns.
+    {
+        CCriticalSectionLock lock(m_ostrelLock);
+        if (m_ostrel)
+            TerminateProcessTree(m_ostrel.Get(), m_ostrelId);
+    }
+    // Before Windows 7 the analysis engine runs under a system service,
+    // outside the tree this program started.
     if (!m_windows7)
     {
         const wchar_t* const engines[] = {L"dfrgntfs.exe", L"dfrgfat.exe"};
         TerminateFirstNamed(engines, 2);
     }
-    // Ostrel ends on its own once the defragmenter is gone; should the
-    // defragmenter not have been found, ending Ostrel still breaks the pipe.
-    CCriticalSectionLock lock(m_ostrelLock);
-    if (m_ostrel && WaitForSingleObject(m_ostrel.Get(), 2000) == WAIT_TIMEOUT)
-        TerminateProcess(m_ostrel.Get(), 0);
 }

@@ -34,8 +34,9 @@ public:
     std::wstring GetDrive() const { return m_drive; }
 
     void Cancel() { m_cancel = true; }
-    // Ends the defragmenter this process started (and, before Windows 7, its
-    // engine) and the Ostrel running it, so that Analyse returns.
+    // Ends the Ostrel this analysis started with every process below it
+    // (the defragmenter) and, before Windows 7, the defragmenter's engine,
+    // so that Analyse returns at once.
     void KillDefragProcesses();
 
     // Exactly Windows 6.1.
@@ -55,4 +56,5 @@ private:
     // Ostrel while it runs; the lock orders starting it against killing it.
     CCriticalSection m_ostrelLock;
     CScopedHandle m_ostrel;
+    DWORD m_ostrelId = 0;
 };

@@ -30,28 +30,43 @@ bool Terminate(DWORD processId)
     return TerminateProcess(process.Get(), 0) != FALSE;
 }
 
-// visited guards against parent ids that were reused and point in a circle.
-bool TerminateBelow(DWORD parent, const wchar_t* name, std::set<DWORD>& visited)
+ULONGLONG CreationTime(HANDLE process)
 {
-    if (!visited.insert(parent).second)
-        return false;
-    bool terminated = false;
-    for (const PROCESSENTRY32W& process : SnapshotProcesses())
+    FILETIME created = {}, exited, kernel, user;
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Termination completes asynchronously; a process that will not end in
+// this time is left behind rather than holding up the caller.
+const DWORD kEndWaitMs = 2000;
+
+// visited guards against parent ids that were reused and point in a circle.
+void TerminateTree(HANDLE process, DWORD processId, std::set<DWORD>& visited)
+{
+    if (!visited.insert(processId).second)
+        return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, kEndWaitMs);
+    // The open handle keeps the id from being reused; a process older
+    // than this one only names a former owner of the id as its parent.
+    const ULONGLONG created = CreationTime(process);
+    for (const PROCESSENTRY32W& entry : SnapshotProcesses())
     {
-        if (process.th32ParentProcessID != parent || process.th32ProcessID == parent)
+        if (entry.th32ParentProcessID != processId || entry.th32ProcessID == processId)
             continue;
-        if (lstrcmpiW(process.szExeFile, name) == 0)
-            return Terminate(process.th32ProcessID) || terminated;
-        terminated = TerminateBelow(process.th32ProcessID, name, visited) || terminated;
+        CScopedHandle child(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID));
+        if (child && CreationTime(child.Get()) >= created)
+            TerminateTree(child.Get(), entry.th32ProcessID, visited);
     }
-    return terminated;
 }
 }
 
-bool TerminateDescendantNamed(DWORD root, const wchar_t* name)
+void TerminateProcessTree(HANDLE root, DWORD rootId)
 {
     std::set<DWORD> visited;
-    return TerminateBelow(root, name, visited);
+    TerminateTree(root, rootId, visited);
 }
 
 bool TerminateFirstNamed(const wchar_t* const* names, size_t count)

@@ -39,7 +39,7 @@ CTester::CTester(unsigned workerCount)
 CTester::~CTester()
 {
     // A run still going would use the tests and the pool after they are gone.
-    if (IsThreadAlive())
+    if (IsRunning())
         StopTests();
     Stop();
     SaveLastScore();
@@ -94,7 +94,7 @@ bool CTester::StartTests()
 {
     // Starting joins the previous run thread, which must not still be
     // waiting for this thread to handle a message of its run.
-    if (m_running)
+    if (IsRunning())
         return false;
 
     g_module.Log(L"Start tests");
@@ -104,12 +104,8 @@ bool CTester::StartTests()
         ReportEnd(WM_TESTS_CANCELLED);
         return false;
     }
-    // Set here rather than on the run thread, so that a second start can
-    // never slip in before the new thread gets going.
-    m_running = true;
     if (!Start())
     {
-        m_running = false;
         g_module.LogError(L"cannot start tests: the run thread could not be created", GetLastError());
         ReportEnd(WM_TESTS_CANCELLED);
         return false;
@@ -170,7 +166,6 @@ unsigned CTester::RunTests()
         m_pool.WaitIdle();
     }
 
-    m_running = false;
     g_module.Log(L"Finish tests");
     ReportEnd(IsStopped() ? WM_TESTS_CANCELLED : WM_TESTS_FINISHED);
     return 0;

@@ -42,10 +42,11 @@ public:
     // Progress target of every registered test.
     void SetNotify(HWND window, UINT message);
 
-    // Starts a run on a new thread. False, with nothing started, while a run
-    // is still under way; false, after sending WM_TESTS_CANCELLED, when the
-    // run cannot be started. Not from the handler of a completion message:
-    // the ended run thread is joined, and it waits for that handler.
+    // Starts a run on a new thread. False, with nothing started, while the
+    // previous run thread is alive (also while it waits in its completion
+    // message, so a start from that handler or queued behind it is refused
+    // rather than joining a thread that waits for this one); false, after
+    // sending WM_TESTS_CANCELLED, when the run cannot be started.
     bool StartTests();
     void Suspend();
     void Resume();
@@ -63,7 +64,9 @@ public:
     // The hardware info's section first, then each test's, in run order.
     void Serialize(CXmlNode& parent, CXmlDocument& document);
 
-    bool IsRunning() const { return m_running; }
+    // True while the run thread is alive: from StartTests until the thread
+    // has returned, which is after the completion message was handled.
+    bool IsRunning() const { return IsThreadAlive(); }
     bool IsPaused() const { return m_paused; }
     size_t GetTestCount() const { return m_tests.size(); }
     // The inventory runs first, on the run thread, with no progress target
@@ -85,6 +88,9 @@ public:
     // The last total score ("zxq_ls") and percentage ("zxq_lp") in the
     // application data folder. A file that is missing or shorter than its
     // value is logged and leaves the total as it is, or reads as 0.
+    // SaveLastScore writes only a total that this process loaded or
+    // computed: a process that never got that far (a one-shot command, a
+    // second instance) leaves the stored score alone.
     void SaveLastScore() const;
     void LoadLastScore();
     void SaveLastPercentage() const;
@@ -100,7 +106,6 @@ private:
 
     std::vector<std::unique_ptr<ITester>> m_tests;
     CThreadPool m_pool;
-    std::atomic<bool> m_running{false};
     std::atomic<bool> m_paused{false};
     // Manual reset, signalled: signalled means run, reset means paused.
     CScopedHandle m_pauseEvent;
@@ -111,4 +116,6 @@ private:
     bool m_createsScoredTests = false;
     int m_totalScore = 0;
     int m_maxScore = 0;
+    // The total came from "zxq_ls" or from CalcTotalScore.
+    bool m_totalScoreKnown = false;
 };

@@ -65,6 +65,7 @@ int CTester::CalcTotalScore()
     for (const auto& test : m_tests)
         sum += test->GetScore();
     m_totalScore = RoundedSum(sum);
+    m_totalScoreKnown = true;
     CalcMaxScore();
     return m_totalScore;
 }
@@ -87,12 +88,14 @@ double CTester::GetPercentage() const
 
 void CTester::SaveLastScore() const
 {
-    SaveValue(kLastScoreFile, &m_totalScore, sizeof(m_totalScore));
+    if (m_totalScoreKnown)
+        SaveValue(kLastScoreFile, &m_totalScore, sizeof(m_totalScore));
 }
 
 void CTester::LoadLastScore()
 {
-    LoadValue(kLastScoreFile, &m_totalScore, sizeof(m_totalScore));
+    if (LoadValue(kLastScoreFile, &m_totalScore, sizeof(m_totalScore)))
+        m_totalScoreKnown = true;
 }
 
 void CTester::SaveLastPercentage() const

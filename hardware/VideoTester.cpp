@@ -1,6 +1,5 @@
 #include "hardware/VideoTester.h"
 
-
 #include "engine/ComSupport.h"
 #include "engine/XmlWriting.h"
 #include "hardware/WmiQuery.h"
@@ -31,7 +30,7 @@ int AdapterRamMegabytes(const VARIANT& adapterRam)
     VariantInit(&wide);
     if (FAILED(VariantChangeTypeEx(&wide, const_cast<VARIANT*>(&adapterRam), LOCALE_INVARIANT, 0, VT_I8)))
         return 0;
-    const auto bytes = static_cast<INT32>(static_cast<UINT32>(wide.llVal));
+    const UINT32 bytes = static_cast<UINT32>(wide.llVal);
     return static_cast<int>(bytes / kBytesPerMegabyte);
 }
 

@@ -23,9 +23,9 @@ public:
     int capacity = 0;
 };
 
-// Adapter memory in MB from WMI's "AdapterRAM" byte count, truncated toward
-// zero. The count is taken as a signed 32-bit integer, so 4294967295 bytes
-// give 0 MB and 3221225472 bytes give -1024 MB.
+// Adapter memory in MB (0 to 4095) from WMI's "AdapterRAM" byte count,
+// truncated toward zero. The count is an unsigned 32-bit number even where
+// it arrives as VT_I4, so 3221225472 bytes give 3072 MB, not a negative size.
 int AdapterRamMegabytes(const VARIANT& adapterRam);
 
 // The video test: four points per MB of adapter memory, summed over the

@@ -8,6 +8,9 @@ namespace
 {
 // The tallest buffer the console accepts (rows are a SHORT).
 constexpr SHORT kTallestBuffer = 32766;
+// Older console hosts serve every call from a shared heap of 64 KB, so the
+// cells are read a few thousand at a time.
+constexpr DWORD kReadChunk = 4096;
 
 COORD CellCoord(DWORD cell, SHORT width)
 {
@@ -51,7 +54,10 @@ bool CConsoleForwarder::Poll()
         return false;
 
     DWORD lineStart = RowStart(m_last);
-    bool redrawn = cursor < m_last || ReadCells(lineStart, m_last - lineStart) != m_line;
+    std::wstring line = ReadCells(lineStart, m_last - lineStart);
+    if (line.size() != m_last - lineStart)
+        return false; // looked at again at the next poll
+    bool redrawn = cursor < m_last || line != m_line;
     if (!redrawn && cursor == m_last)
         return false;
 
@@ -59,24 +65,40 @@ bool CConsoleForwarder::Poll()
     // back to an earlier row starts the line there.
     DWORD from = redrawn ? std::min(RowStart(cursor), lineStart) : m_last;
     std::wstring cells = ReadCells(from, cursor - from);
-    DWORD cursorRow = RowStart(cursor);
-    if (cursorRow >= from)
-        m_line = cells.substr(std::min<size_t>(cursorRow - from, cells.size()));
+    if (from + cells.size() < cursor)
+    {
+        // A read failed part-way. What follows is read at the next poll, and
+        // so is a trailing run of empty cells: split in two, it would give
+        // more line breaks than it holds rows.
+        size_t written = cells.find_last_not_of(L'\0');
+        cells.resize(written == std::wstring::npos ? 0 : written + 1);
+    }
+    if (cells.empty())
+        return false;
+    DWORD end = from + static_cast<DWORD>(cells.size());
+    DWORD endRow = RowStart(end);
+    if (endRow >= from)
+        m_line = cells.substr(endRow - from);
     else
         m_line += cells;
 
     std::wstring text;
     AppendCellsAsText(cells.data(), cells.size(), m_width, text);
     Write(text);
-    m_last = cursor;
-    m_highWater = std::max(m_highWater, cursor);
+    m_last = end;
+    m_highWater = std::max(m_highWater, end);
     return true;
+}
+
+bool CConsoleForwarder::IsPastHalf() const
+{
+    return RowStart(m_last) / m_width >= static_cast<DWORD>(m_height / 2);
 }
 
 void CConsoleForwarder::RotateIfFull()
 {
     DWORD cursor = 0;
-    if (RowStart(m_last) / m_width < static_cast<DWORD>(m_height / 2) || !ReadCursor(cursor) || cursor != m_last)
+    if (!IsPastHalf() || !ReadCursor(cursor) || cursor != m_last)
         return;
     // What the current line held is forwarded already; output that follows
     // continues it from the top.
@@ -92,12 +114,18 @@ void CConsoleForwarder::RotateIfFull()
 
 std::wstring CConsoleForwarder::ReadCells(DWORD first, DWORD count) const
 {
-    std::wstring cells(count, L'\0');
-    DWORD read = 0;
-    if (count > 0 && ReadConsoleOutputCharacterW(m_screen, &cells[0], count, CellCoord(first, m_width), &read))
-        cells.resize(read);
-    else
-        cells.clear();
+    std::wstring cells;
+    cells.reserve(count);
+    wchar_t chunk[kReadChunk];
+    while (cells.size() < count)
+    {
+        DWORD wanted = std::min<DWORD>(kReadChunk, count - static_cast<DWORD>(cells.size()));
+        DWORD read = 0;
+        COORD at = CellCoord(first + static_cast<DWORD>(cells.size()), m_width);
+        if (!ReadConsoleOutputCharacterW(m_screen, chunk, wanted, at, &read) || read == 0)
+            break;
+        cells.append(chunk, read);
+    }
     return cells;
 }
 

@@ -11,10 +11,13 @@
 // child redraws in place (a progress line rewritten after "\r") are forwarded
 // again from the start of their line, each time they are seen changed.
 //
-// The buffer is emptied and the cursor moved home only when the child has
-// been idle for a whole pause and the cursor is past half the buffer. A child
-// that fills the whole buffer without ever pausing makes the console scroll,
-// and the rows scrolled away are lost.
+// The buffer is emptied and the cursor moved home once the forwarded cells
+// reach past half the buffer, at a moment when the child cannot write (its
+// owner holds it suspended, or it has been quiet for a whole pause): output
+// written between the last read and the emptying would be lost.
+//
+// Cells are read a few thousand at a time; a read that fails is retried at
+// the next poll, and nothing past it counts as forwarded.
 class CConsoleForwarder
 {
 public:
@@ -27,8 +30,11 @@ public:
     // Forwards what changed since the last look; false when nothing did.
     bool Poll();
 
-    // Call after a pause in which Poll found nothing new: empties the buffer
-    // and homes the cursor once the cursor is past half the buffer.
+    // True once the forwarded cells reach past half the buffer.
+    bool IsPastHalf() const;
+    // Empties the buffer and homes the cursor when it is past half and
+    // everything up to the cursor has been forwarded. Only while the child
+    // cannot write: held suspended, or quiet for a whole pause.
     void RotateIfFull();
 
     SHORT GetWidth() const { return m_width; }

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "redirect/ConsoleForwarder.h"
+#include "redirect/SuspendedProcess.h"
 
 namespace
 {
 constexpr int kCannotStart = -2;
 constexpr int kNoExitCode = -3;
-// How long the child may stay quiet before the buffer is looked at again.
-constexpr DWORD kIdlePauseMs = 1000;
+// How long the child may stay quiet before the buffer is looked at again:
+// short, so that a burst after a pause never outgrows the buffer's free half.
+constexpr DWORD kIdlePauseMs = 100;
 
 class CHandleCloser
 {
@@ -26,26 +28,39 @@ private:
     HANDLE m_handle;
 };
 
+// Empties the buffer once it is half full. The child is held suspended
+// meanwhile, with everything up to the cursor read first; a child that
+// cannot be held is rotated only after a quiet pause.
+void RotateIfFull(DWORD childId, CConsoleForwarder& forwarder, bool quiet)
+{
+    if (!forwarder.IsPastHalf())
+        return;
+    CSuspendedProcess held(childId);
+    if (held.IsHeld())
+        forwarder.Poll();
+    if (held.IsHeld() || quiet)
+        forwarder.RotateIfFull();
+}
+
 // Forwards until the child has ended; the last look comes after the child
 // was seen ended, so nothing it wrote before exiting is missed.
-void ForwardUntilExit(HANDLE child, CConsoleForwarder& forwarder)
+void ForwardUntilExit(const PROCESS_INFORMATION& child, CConsoleForwarder& forwarder)
 {
     bool quiet = false;
     for (;;)
     {
-        bool finished = WaitForSingleObject(child, 0) != WAIT_TIMEOUT;
+        bool finished = WaitForSingleObject(child.hProcess, 0) != WAIT_TIMEOUT;
         bool changed = forwarder.Poll();
         if (finished)
             return;
+        RotateIfFull(child.dwProcessId, forwarder, quiet && !changed);
         if (changed)
         {
             quiet = false;
             continue;
         }
-        if (quiet)
-            forwarder.RotateIfFull();
         quiet = true;
-        Sleep(kIdlePauseMs);
+        WaitForSingleObject(child.hProcess, kIdlePauseMs);
     }
 }
 }
@@ -83,7 +98,7 @@ int wmain()
     CloseHandle(process.hThread);
     CHandleCloser childCloser(process.hProcess);
 
-    ForwardUntilExit(process.hProcess, forwarder);
+    ForwardUntilExit(process, forwarder);
 
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.hProcess, &exitCode))

@@ -12,6 +12,7 @@ unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 
 # True when this machine can run 32-bit programs (the kernel may have
 # 32-bit support switched off, then only the 64-bit builds can run).
+# TESSARIN_NO_32BIT=1 makes a machine that can act as one that cannot.
 can_run_32bit() {
-    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+    [ "${TESSARIN_NO_32BIT:-}" != 1 ] && [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }

@@ -93,16 +93,25 @@ BOOL CALLBACK CMessageBoxAnswerer::VisitWindow(HWND window, LPARAM param)
 void CMessageBoxAnswerer::AnswerIfWanted(HWND window)
 {
     // A box becomes visible only once its text is set.
-    if (!IsWindowVisible(window) || ClassName(window) != L"#32770" || WindowText(window) != m_title)
+    if (!IsWindowVisible(window) || ClassName(window) != L"#32770")
         return;
+    const std::wstring title = WindowText(window);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    const bool wanted = title == m_title;
+    if (!wanted && owner != GetCurrentProcessId())
+        return;
+    bool first = false;
     {
         CCriticalSectionLock lock(m_lock);
-        if (!m_answered.insert(window).second)
-            return;
+        first = m_answered.insert(window).second;
     }
-    std::wstring text;
-    EnumChildWindows(window, &FindMessageText, reinterpret_cast<LPARAM>(&text));
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
-    CCriticalSectionLock lock(m_lock);
-    m_texts.push_back(text);
+    if (first)
+    {
+        std::wstring text;
+        EnumChildWindows(window, &FindMessageText, reinterpret_cast<LPARAM>(&text));
+        CCriticalSectionLock lock(m_lock);
+        m_texts.push_back(wanted ? text : L"[" + title + L"] " + text);
+    }
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(wanted ? m_button : IDCANCEL, BN_CLICKED), 0);
 }

@@ -11,7 +11,12 @@
 // Lets tests go through code that shows message boxes: from a thread of its
 // own it watches for message boxes with the given title, shown by this or
 // any other process on the desktop, records each box's text and answers it
-// with the given button (IDOK, IDYES, IDNO, IDCANCEL, ...).
+// with the given button (IDOK, IDYES, IDNO, IDCANCEL, ...). The answer is
+// repeated while a box stays open, so a missed one cannot leave it waiting.
+//
+// A box of this process with another title would wait for ever: it is
+// cancelled, and recorded as "[title] text", so that a test that did not
+// expect it fails instead of hanging.
 class CMessageBoxAnswerer
 {
 public:

@@ -8,6 +8,8 @@
 //   console_writer stderr         one line on the error output
 //   console_writer exit <code>    nothing written, exits with code
 //   console_writer nothing        nothing written, exits with 0
+//   console_writer stress <n>     n lines "line 000001" .. as fast as it can
+//   console_writer redraw <n>     "step 000001" .. redrawn in place n times
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
@@ -41,6 +43,29 @@ void WriteFileLines(int count)
     }
 }
 
+void StressLines(int count)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    for (int i = 1; i <= count; ++i)
+    {
+        char line[32];
+        int length = std::snprintf(line, sizeof(line), "line %06d\n", i);
+        DWORD written = 0;
+        WriteFile(out, line, static_cast<DWORD>(length), &written, nullptr);
+    }
+}
+
+void RedrawSteps(int count)
+{
+    for (int i = 1; i <= count; ++i)
+    {
+        wchar_t line[32];
+        std::swprintf(line, 32, L"\rstep %06d", i);
+        WriteConsoleText(STD_OUTPUT_HANDLE, line);
+    }
+    WriteConsoleText(STD_OUTPUT_HANDLE, L"\n");
+}
+
 void RedrawProgress()
 {
     for (int percent = 0; percent <= 100; percent += 25)
@@ -70,6 +95,10 @@ int wmain(int argc, wchar_t** argv)
         WriteConsoleText(STD_OUTPUT_HANDLE, L"Gr\u00fc\u00dfe \u00e4 \u20ac 5\n");
     else if (mode == L"stderr")
         WriteConsoleText(STD_ERROR_HANDLE, L"on stderr\n");
+    else if (mode == L"stress")
+        StressLines(number);
+    else if (mode == L"redraw")
+        RedrawSteps(number);
     else if (mode == L"exit")
         return number;
     else if (mode != L"nothing")

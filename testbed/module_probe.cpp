@@ -2,7 +2,8 @@
 // what it then knows to a file, one "name=value" line each (UTF-16LE):
 //   module_probe init <output file>
 //   module_probe select <file stem> <output file>
-//   module_probe log <text>            (writes the text to the program log)
+//   module_probe log <text>            (writes the text to the program log;
+//                                       the tester saves its total at exit)
 // The shell tests run copies of it in scratch folders.
 #include <windows.h>
 #include <objbase.h>
@@ -60,6 +61,8 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"log" && argc == 3)
     {
         g_module.Log(argv[2]);
+        // A total computed in this process is saved when the tester goes.
+        g_module.GetTester().CalcTotalScore();
         return 0;
     }
     if (command == L"init" && argc == 3)

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <process.h>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,10 +8,17 @@
 #include "disk/DefragAnalyser.h"
 #include "disk/OstrelFile.h"
 #include "disk/OstrelResources.h"
+#include "disk/ProcessKiller.h"
+#include "engine/ScopedHandle.h"
+#include "testbed/ProgramLog.h"
 #include "tests/disk/DiskTestSupport.h"
 
 namespace
 {
+// A cancelled analysis returns at once; this only bounds a wait that would
+// otherwise hang on a fault.
+const DWORD kPromptEndMs = 5000;
+
 struct AnalysisOutcome
 {
     bool succeeded;
@@ -78,9 +86,13 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
     {
         COstrelFile other(OstrelHost());
         ASSERT_TRUE(other.Extract(IDR_OSTREL_X64));
-        COstrelFile resourceless(GetModuleHandleW(L"kernel32.dll"));
-        EXPECT_FALSE(resourceless.Extract(IDR_OSTREL_X64));
+        {
+            COstrelFile resourceless(OstrelHost());
+            EXPECT_FALSE(resourceless.Extract(999));
+        }
+        EXPECT_TRUE(ResourceBytes(OstrelHost(), IDR_OSTREL_X64) == FileBytes(path)) << "deleted by a file that wrote nothing";
     }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
 }
 
 // The stand-in refuses the arguments of another Windows version ("-a" on 7,
@@ -88,7 +100,12 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
 TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
 {
     CScopedEnvironment figure(L"TESSARIN_DEFRAG_FRAGMENTATION", L"12.5");
+    CProgramLogTail log;
     AnalysisOutcome seven = Analyse(L"win7", true);
+    // The prefix is 64-bit: a 32-bit analysis too must run the x64 Ostrel,
+    // to which system32 is the real one.
+    EXPECT_EQ(1, log.Count(L" x64 Ostrel exe\r\n"));
+    EXPECT_EQ(0, log.Count(L" x86 Ostrel exe\r\n"));
     EXPECT_TRUE(seven.succeeded);
     EXPECT_DOUBLE_EQ(12.5, seven.fragmentation);
     EXPECT_EQ(100, seven.progress);
@@ -104,25 +121,46 @@ TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((OstrelHostFolder() + L"\\Ostrel.exe").c_str()));
 }
 
-TEST(DefragAnalyser, CancelKillsTheDefragmenterAndOstrel)
+// A cancel may come at any moment of the start: before Ostrel runs, while
+// Ostrel starts the defragmenter, or once the defragmenter hangs (the
+// stand-in draws up to 40 % and then waits forever). Each time the whole
+// tree the analysis started ends, and the analysis returns without a result.
+TEST(DefragAnalyser, CancelAtAnyMomentEndsTheWholeTree)
 {
     CScopedEnvironment hang(L"TESSARIN_DEFRAG_MODE", L"hang");
     CWineVersionFor version(L"defrag.exe", L"win7");
-    CDefragAnalyser analyser(L"C", OstrelHost(), true);
-    HANDLE thread =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr));
-    ASSERT_NE(nullptr, thread);
-    // The stand-in draws up to 40 % and then hangs.
-    for (int i = 0; i < 300 && analyser.GetProgress() < 40; ++i)
-        Sleep(100);
-    EXPECT_EQ(40, analyser.GetProgress());
-    EXPECT_EQ(1, CountProcessesNamed(L"defrag.exe"));
+    const wchar_t* const defrag = L"defrag.exe";
+    const wchar_t* const ostrel = L"Ostrel.exe";
+    struct Moment
+    {
+        const char* name;
+        std::function<bool(const CDefragAnalyser&)> reached;
+    };
+    const Moment moments[] = {
+        {"right after the start", [](const CDefragAnalyser&) { return true; }},
+        {"once Ostrel runs", [&](const CDefragAnalyser&) { return CountProcessesNamed(ostrel) > 0; }},
+        {"once the defragmenter hangs", [](const CDefragAnalyser& analyser) { return analyser.GetProgress() == 40; }},
+    };
+    for (const Moment& moment : moments)
+    {
+        CDefragAnalyser analyser(L"C", OstrelHost(), true);
+        CScopedHandle thread(
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr)));
+        ASSERT_TRUE(thread);
+        for (int i = 0; i < 3000 && !moment.reached(analyser); ++i)
+            Sleep(1);
+        EXPECT_TRUE(moment.reached(analyser)) << moment.name;
 
-    analyser.Cancel();
-    analyser.KillDefragProcesses();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 15000));
-    CloseHandle(thread);
-    EXPECT_FALSE(analyser.Succeeded());
-    EXPECT_EQ(0, CountProcessesNamed(L"defrag.exe"));
-    EXPECT_EQ(0, CountProcessesNamed(L"Ostrel.exe"));
+        analyser.Cancel();
+        analyser.KillDefragProcesses();
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), kPromptEndMs)) << moment.name;
+        EXPECT_EQ(0, CountProcessesNamed(defrag)) << moment.name;
+        EXPECT_EQ(0, CountProcessesNamed(ostrel)) << moment.name;
+        // Whatever survived a fault holds the test's output streams (and
+        // the analysis thread, which still uses the analyser).
+        while (TerminateFirstNamed(&defrag, 1) || TerminateFirstNamed(&ostrel, 1))
+            Sleep(10);
+        WaitForSingleObject(thread.Get(), INFINITE);
+        EXPECT_FALSE(analyser.Succeeded()) << moment.name;
+    }
 }

@@ -67,24 +67,33 @@ int CountProcessesNamed(const wchar_t* name)
 namespace
 {
 // Puts the defragmenter stand-in where the system's would be, for the whole
-// test program, and takes it away again. The 32-bit folder gets the 32-bit
-// stand-in of the shipped build when there is one.
+// test program, and takes it away again: the 64-bit stand-in into the 64-bit
+// system folder, the 32-bit one into the 32-bit folder, each taken from the
+// build of that architecture (the shipped one where this test build is of
+// the other).
 class CDefragStandInInstallation : public ::testing::Environment
 {
 public:
     void SetUp() override
     {
+        const std::wstring own = GetProgramFolder() + L"\\defrag.exe";
+        const std::wstring builds = GetProgramFolder() + L"\\..\\..\\";
+        BOOL wow64 = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow64);
         wchar_t folder[MAX_PATH] = {};
-        GetSystemDirectoryW(folder, MAX_PATH);
-        m_system = std::wstring(folder) + L"\\defrag.exe";
-        CopyFileW((GetProgramFolder() + L"\\defrag.exe").c_str(), m_system.c_str(), FALSE);
+        // A 32-bit program on 64-bit Windows reaches the 64-bit system
+        // folder only through the "Sysnative" alias.
+        if (wow64 && GetWindowsDirectoryW(folder, MAX_PATH))
+            m_system = std::wstring(folder) + L"\\Sysnative\\defrag.exe";
+        else if (GetSystemDirectoryW(folder, MAX_PATH))
+            m_system = std::wstring(folder) + L"\\defrag.exe";
+        CopyFileW(wow64 ? (builds + L"ship-x64\\bin\\defrag.exe").c_str() : own.c_str(), m_system.c_str(), FALSE);
 
         if (GetSystemWow64DirectoryW(folder, MAX_PATH))
         {
             m_wow64 = std::wstring(folder) + L"\\defrag.exe";
-            std::wstring x86 = GetProgramFolder() + L"\\..\\..\\ship-x86\\bin\\defrag.exe";
-            if (!CopyFileW(x86.c_str(), m_wow64.c_str(), FALSE))
-                CopyFileW((GetProgramFolder() + L"\\defrag.exe").c_str(), m_wow64.c_str(), FALSE);
+            if (wow64 || !CopyFileW((builds + L"ship-x86\\bin\\defrag.exe").c_str(), m_wow64.c_str(), FALSE))
+                CopyFileW(own.c_str(), m_wow64.c_str(), FALSE);
         }
     }
 

@@ -47,6 +47,7 @@ void CProbeTest::Run()
         if (CheckCancel())
         {
             m_sawCancel = true;
+            m_journal.Add(m_settings.name + " cancel");
             break;
         }
         SetEvent(m_inUnit.Get());
@@ -65,6 +66,8 @@ void CProbeTest::Run()
 CMessageRecorder::CMessageRecorder()
     : m_window([this](UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
           m_received.push_back({message, wParam, lParam});
+          if (m_reaction)
+              m_reaction(message);
           return kAnswer;
       })
 {

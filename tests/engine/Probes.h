@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,7 +95,7 @@ struct ReceivedMessage
 class CMessageRecorder
 {
 public:
-    static const LRESULT kAnswer = 7;
+    static constexpr LRESULT kAnswer = 7;
 
     CMessageRecorder();
     ~CMessageRecorder();
@@ -105,6 +106,9 @@ public:
     const std::vector<ReceivedMessage>& Received() const { return m_received; }
     size_t Count(UINT message) const;
     void Clear() { m_received.clear(); }
+    // Called with each message after it was recorded, inside the handler,
+    // while its sender still waits.
+    void OnMessage(std::function<void(UINT message)> reaction) { m_reaction = std::move(reaction); }
 
     // Pumps until the run reports its end; returns WM_TESTS_FINISHED,
     // WM_TESTS_CANCELLED, or 0 on time-out.
@@ -112,5 +116,6 @@ public:
 
 private:
     std::vector<ReceivedMessage> m_received;
+    std::function<void(UINT message)> m_reaction;
     CMessageWindow m_window;
 };

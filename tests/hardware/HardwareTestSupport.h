@@ -5,20 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "testbed/ProgramLog.h"
 #include "tests/engine/XmlTestSupport.h"
-
-// The lines the program log gained since this object was made.
-class CLogTail
-{
-public:
-    CLogTail();
-    std::wstring NewText() const;
-    // How often text occurs in the new lines.
-    int Count(const std::wstring& text) const;
-
-private:
-    size_t m_start;
-};
 
 // A VARIANT of the kinds WMI hands out, cleared when it goes.
 class CTestValue

@@ -22,17 +22,18 @@ std::vector<std::pair<std::wstring, int>> AdaptersOf(const CVideoTester& test)
 }
 }
 
-TEST(VideoAdapterMemory, BytesBecomeSignedMegabytes)
+TEST(VideoAdapterMemory, BytesBecomeUnsignedMegabytes)
 {
     EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(256 * kMegabyte)), 256);
     EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(kMegabyte - 1)), 0);
     // WMI's unsigned 32-bit count arrives as VT_I4: 4294967295 is -1 there.
-    EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(-1)), 0);
-    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(4294967295u)), 0);
-    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(3221225472u)), -1024);
-    EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(static_cast<LONG>(3221225472u))), -1024);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(-1)), 4095);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(4294967295u)), 4095);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(3221225472u)), 3072);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(static_cast<LONG>(3221225472u))), 3072);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::Int(static_cast<LONG>(2147483648u))), 2048);
     // What Wine reports for a 4 GB adapter: 4095 MB in bytes.
-    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(4293918720u)), -1);
+    EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(4293918720u)), 4095);
     EXPECT_EQ(AdapterRamMegabytes(CTestValue::Text(L"536870912")), 512);
 }
 
@@ -59,7 +60,7 @@ TEST(VideoTesterObjects, SameNameKeepsTheAdapterEnumeratedLast)
 TEST(VideoTesterObjects, AdapterWithoutMemorySizeIsSkippedSilently)
 {
     CVideoTester test;
-    CLogTail log;
+    CProgramLogTail log;
     test.AddController(CTestValue::Text(L"Mirror"), CTestValue::Null(), CTestValue::Text(L"VideoController1"));
     EXPECT_TRUE(test.GetAdapters().empty());
     EXPECT_EQ(log.NewText(), L"");
@@ -69,7 +70,7 @@ TEST(VideoTesterObjects, AdapterWithoutMemorySizeIsSkippedSilently)
 TEST(VideoTesterObjects, MissingNameAndIdReadAsEmptyText)
 {
     CVideoTester test;
-    CLogTail log;
+    CProgramLogTail log;
     test.AddController(CTestValue::NullText(), CTestValue::Int(64 * kMegabyte), CTestValue::Null());
     test.AddController(CTestValue::Empty(), CTestValue::Int(32 * kMegabyte), CTestValue::NullText());
 
@@ -120,9 +121,9 @@ TEST_F(VideoTesterSection, AdaptersFollowTheScoreInNameOrder)
 
     ASSERT_TRUE(test.Serialize(root, document));
     EXPECT_EQ(Flatten(root),
-              (std::vector<std::wstring>{L"video_test", L"scores", L"'-3072.000000'", L"video_card", L"card_model",
+              (std::vector<std::wstring>{L"video_test", L"scores", L"'13312.000000'", L"video_card", L"card_model",
                                          L"'GeForce'", L"card_capacity", L"'256'", L"video_card", L"card_model",
-                                         L"'Radeon'", L"card_capacity", L"'-1024'"}));
+                                         L"'Radeon'", L"card_capacity", L"'3072'"}));
 }
 
 TEST_F(VideoTesterSection, TheScoreWrittenIsTheOneLastComputed)
@@ -154,7 +155,7 @@ TEST_F(VideoTesterSection, RunFindsWinesAdapterAndReportsProgress)
     CVideoTester test;
     test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
     test.AddController(CTestValue::Text(L"from an earlier run"), CTestValue::Int(kMegabyte), CTestValue::Null());
-    CLogTail log;
+    CProgramLogTail log;
 
     test.Run();
 

@@ -116,6 +116,24 @@ TEST_F(ConsoleForwarderTest, InPlaceRedrawIsForwardedAgainFromItsLineStart)
     EXPECT_EQ(L"Analysis: 10%Analysis: 20%Analysis: 30%\r\n", Forwarded());
 }
 
+// The cells are read a few thousand at a time; one look still forwards
+// everything up to the cursor, and an empty run that spans a chunk border
+// still gives one break per row.
+TEST_F(ConsoleForwarderTest, OneLookForwardsMoreCellsThanOneRead)
+{
+    std::wstring drawn;
+    std::wstring expected;
+    for (int row = 0; row < 120; ++row)
+    {
+        std::wstring text = L"row " + std::to_wstring(row);
+        drawn += text + (row % 7 ? L"\n" : L"\n\n");
+        expected += text + (row % 7 ? L"\r\n" : L"\r\n\r\n");
+    }
+    Draw(drawn);
+    EXPECT_TRUE(m_forwarder->Poll());
+    EXPECT_EQ(expected, Forwarded());
+}
+
 TEST_F(ConsoleForwarderTest, CursorMovedToAnEarlierRowForwardsNothingNegative)
 {
     Draw(L"one\ntwo\nthree\n");

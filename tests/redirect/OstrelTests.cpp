@@ -4,10 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/redirect/OstrelRun.h"
+#include "shell/Folders.h"
+#include "testbed/OstrelRun.h"
 
 namespace
 {
+// The Ostrel of this test program's own architecture: a 32-bit test build
+// runs the x86 Ostrel, which users of 32-bit Windows get.
+COstrelResult Forward(const std::wstring& commandLine)
+{
+    return RunOstrel(OstrelBuild(sizeof(void*) == 8 ? L"x64" : L"x86"), commandLine);
+}
+
 std::wstring NumberedLines(int count)
 {
     std::wstring text;
@@ -32,25 +40,25 @@ std::vector<int> ProgressValues(const std::wstring& text)
 
 TEST(Ostrel, ChildThatWritesNothingGivesNoOutputAndItsExitCode)
 {
-    COstrelResult quiet = RunOstrel(WriterCommand(L"nothing"));
+    COstrelResult quiet = Forward(WriterCommand(L"nothing"));
     EXPECT_EQ(0u, quiet.exitCode);
     EXPECT_EQ(L"", quiet.text);
 
-    COstrelResult failing = RunOstrel(WriterCommand(L"exit 7"));
+    COstrelResult failing = Forward(WriterCommand(L"exit 7"));
     EXPECT_EQ(7u, failing.exitCode);
     EXPECT_EQ(L"", failing.text);
 }
 
 TEST(Ostrel, MissingProgramExitsWithMinusTwoAndWritesNothing)
 {
-    COstrelResult result = RunOstrel(L"\"" + GetProgramFolder() + L"\\no_such_program.exe\" -a");
+    COstrelResult result = Forward(L"\"" + GetProgramFolder() + L"\\no_such_program.exe\" -a");
     EXPECT_EQ(static_cast<DWORD>(-2), result.exitCode);
     EXPECT_EQ(L"", result.text);
 }
 
 TEST(Ostrel, LineEndsAndEmptyLinesBecomeCrLf)
 {
-    COstrelResult result = RunOstrel(WriterCommand(L"blankline"));
+    COstrelResult result = Forward(WriterCommand(L"blankline"));
     EXPECT_EQ(0u, result.exitCode);
     EXPECT_EQ(L"abc\r\n\r\ndef\r\n", result.text);
 }
@@ -59,21 +67,40 @@ TEST(Ostrel, LineEndsAndEmptyLinesBecomeCrLf)
 // look per second: nothing may be lost, duplicated or reordered.
 TEST(Ostrel, BurstOfPrintfLinesArrivesCompleteAndInOrder)
 {
-    COstrelResult result = RunOstrel(WriterCommand(L"printf 300"));
+    COstrelResult result = Forward(WriterCommand(L"printf 300"));
     EXPECT_EQ(0u, result.exitCode);
     EXPECT_EQ(NumberedLines(300), result.text);
 }
 
 TEST(Ostrel, BurstOfWriteFileLinesArrivesCompleteAndInOrder)
 {
-    COstrelResult result = RunOstrel(WriterCommand(L"writefile 300"));
+    COstrelResult result = Forward(WriterCommand(L"writefile 300"));
     EXPECT_EQ(0u, result.exitCode);
     EXPECT_EQ(NumberedLines(300), result.text);
 }
 
+// More rows than the tallest console buffer holds, written without a
+// pause: the buffer must be emptied while the child keeps writing, and
+// not a line may go missing then.
+TEST(Ostrel, MoreLinesThanTheBufferHoldsArriveCompleteAndInOrder)
+{
+    const int lines = 40000;
+    COstrelResult result = Forward(WriterCommand(L"stress " + std::to_wstring(lines)));
+    EXPECT_EQ(0u, result.exitCode);
+    std::wstring expected;
+    wchar_t line[32];
+    for (int i = 1; i <= lines; ++i)
+    {
+        swprintf(line, 32, L"line %06d\r\n", i);
+        expected += line;
+    }
+    EXPECT_TRUE(expected == result.text) << "received " << result.text.size() << " of " << expected.size()
+                                         << " characters";
+}
+
 TEST(Ostrel, LineRedrawnInPlaceIsForwardedAsRisingSnapshots)
 {
-    COstrelResult result = RunOstrel(WriterCommand(L"progress"));
+    COstrelResult result = Forward(WriterCommand(L"progress"));
     EXPECT_EQ(0u, result.exitCode);
     std::vector<int> values = ProgressValues(result.text);
     ASSERT_GE(values.size(), 2u) << result.text.c_str();
@@ -87,9 +114,9 @@ TEST(Ostrel, LineRedrawnInPlaceIsForwardedAsRisingSnapshots)
 
 TEST(Ostrel, NonAsciiTextAndErrorOutputArriveIntact)
 {
-    COstrelResult unicode = RunOstrel(WriterCommand(L"unicode"));
+    COstrelResult unicode = Forward(WriterCommand(L"unicode"));
     EXPECT_EQ(L"Gr\u00fc\u00dfe \u00e4 \u20ac 5\r\n", unicode.text);
 
-    COstrelResult error = RunOstrel(WriterCommand(L"stderr"));
+    COstrelResult error = Forward(WriterCommand(L"stderr"));
     EXPECT_EQ(L"on stderr\r\n", error.text);
 }

@@ -15,6 +15,7 @@
 #include "shell/LanguageManager.h"
 #include "shell/RegistryKey.h"
 #include "testbed/MessageBoxAnswerer.h"
+#include "testbed/ProgramLog.h"
 #include "tests/shell/LanguageTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -48,14 +49,6 @@ Texts NumberedTexts(int count, const std::wstring& prefix)
 std::wstring ShippedLanguageFile(const std::wstring& stem)
 {
     return GetProgramFolder() + L"\\Languages\\" + stem + L".xml";
-}
-
-// Lines of the program log that contain the text.
-int CountLogLines(const std::wstring& text)
-{
-    const std::vector<std::wstring> lines = SplitLines(Utf16Text(ReadBytes(GetAppDataFolder() + L"\\tessarin.log")));
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
-                                          [&](const std::wstring& logged) { return logged.find(text) != std::wstring::npos; }));
 }
 
 int CountPlaceholders(const std::wstring& text)
@@ -252,7 +245,7 @@ TEST_F(LanguageManagerTest, ListsTheXmlFilesWithTheirHeaders)
 
 TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
 {
-    const int errorLines = CountLogLines(kCannotLoadLine);
+    CProgramLogTail log;
     {
         CLenguageManager manager(Storage());
         CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
@@ -267,7 +260,7 @@ TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
         ASSERT_EQ(1u, manager.GetLanguageCount());
         EXPECT_EQ(L"English", manager.GetLanguages()[0].displayName);
     }
-    EXPECT_EQ(errorLines + 1, CountLogLines(kCannotLoadLine));
+    EXPECT_EQ(1, log.Count(kCannotLoadLine));
 
     CLenguageManager nextStart(Storage());
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
@@ -338,6 +331,8 @@ namespace
 struct LookupRun
 {
     CLenguageManager* manager;
+    // Set once the worker has looked up every text.
+    HANDLE started;
     std::atomic<bool> stop{false};
     std::atomic<int> wrongTexts{0};
     std::atomic<int> lookups{0};
@@ -355,6 +350,7 @@ unsigned __stdcall LookUpTexts(void* param)
                 ++run.wrongTexts;
             ++run.lookups;
         }
+        SetEvent(run.started);
     }
     return 0;
 }
@@ -368,20 +364,33 @@ TEST_F(LanguageManagerTest, LookupsFromAWorkerSeeWholeTextsWhileTheLanguageChang
     ASSERT_TRUE(manager.LoadLanguageFile(one));
     const wchar_t* heldText = manager.GetString(7);
 
+    CScopedHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     LookupRun run;
     run.manager = &manager;
+    run.started = started.Get();
     CScopedHandle worker(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &LookUpTexts, &run, 0, nullptr)));
     ASSERT_TRUE(static_cast<bool>(worker));
+    const bool workerStarted = WaitForSingleObject(started.Get(), 5000) == WAIT_OBJECT_0;
+    // The switches go on until the worker has looked up texts while they
+    // ran (and at least 20 times), and end on the other language.
+    const int lookupsBefore = run.lookups;
+    int switches = 0;
     int loads = 0;
-    for (int i = 0; i < 40; ++i)
-        loads += manager.LoadLanguageFile(i % 2 ? one : two) ? 1 : 0;
+    do
+    {
+        loads += manager.LoadLanguageFile(one) ? 1 : 0;
+        loads += manager.LoadLanguageFile(two) ? 1 : 0;
+        ++switches;
+    } while (workerStarted && (switches < 20 || run.lookups == lookupsBefore) && switches < 10000);
+    const int lookupsDuring = run.lookups - lookupsBefore;
     run.stop = true;
     WaitForSingleObject(worker.Get(), INFINITE);
 
-    EXPECT_EQ(40, loads);
-
-    EXPECT_GT(run.lookups, 0);
+    ASSERT_TRUE(workerStarted);
+    EXPECT_EQ(2 * switches, loads);
+    EXPECT_GT(lookupsDuring, 0) << "the lookups must overlap the loads";
     EXPECT_EQ(0, run.wrongTexts);
+    EXPECT_STREQ(L"two 7", manager.GetString(7));
     // A text handed out before the switches is still intact.
     EXPECT_STREQ(L"one 7", heldText);
 }

@@ -163,7 +163,9 @@ TEST(COSInfoUnderWine, DefaultPrefixIsWindows7ServicePack1)
 TEST(COSInfoUnderWine, OtherReportedVersionsAreDescribed)
 {
     // Wine 8 reports these as workstations, except win2008 and win2003
-    // (servers), all on an x64 processor.
+    // (servers), all on an x64 processor. The 32-bit test build shows that
+    // the x64 names come from the native view: a 32-bit process itself
+    // sees an x86 processor.
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
         {L"vista", L"Microsoft Windows Vista Service Pack 2 (Build 6002)\r\nService Pack 2"},
         {L"win2008", L"Microsoft Windows Server 2008 Standard Edition Service Pack 2 (Build 6002)\r\nService Pack 2"},
