@@ -192,9 +192,9 @@ TEST(CpuTestAffinity, MaskNamesOneProcessorWithinTheMaskWidth)
     EXPECT_EQ(AffinityMaskForProcessor(0), DWORD_PTR(0));
     if (sizeof(DWORD_PTR) == 8)
     {
-        EXPECT_EQ(AffinityMaskForProcessor(33), DWORD_PTR(1) << 32);
-        EXPECT_EQ(AffinityMaskForProcessor(63), DWORD_PTR(1) << 62);
-        EXPECT_EQ(AffinityMaskForProcessor(64), DWORD_PTR(1) << 63);
+        EXPECT_EQ(AffinityMaskForProcessor(33), DWORD_PTR(1ULL << 32));
+        EXPECT_EQ(AffinityMaskForProcessor(63), DWORD_PTR(1ULL << 62));
+        EXPECT_EQ(AffinityMaskForProcessor(64), DWORD_PTR(1ULL << 63));
         EXPECT_EQ(AffinityMaskForProcessor(65), DWORD_PTR(0));
     }
     else

@@ -9,6 +9,7 @@
 #include "hardware/MemoryTester.h"
 #include "shell/StringFormat.h"
 #include "testbed/MessageWindow.h"
+#include "testbed/ProgramLog.h"
 #include "tests/hardware/HardwareTestSupport.h"
 #include "tests/hardware/StandInDriverTest.h"
 
@@ -61,7 +62,7 @@ TEST(MemoryWmiMerge, WithoutSpdModulesEveryObjectIsAModuleAtHalfItsSpeed)
 {
     std::vector<RamCardInfo> modules;
     CWmiModuleMerge merge(modules);
-    CLogTail log;
+    CProgramLogTail log;
     merge.Add(CTestValue::Text(kGigabyte), CTestValue::Int(667));
     merge.Add(CTestValue::Text(L"536870912"), CTestValue::Null());
     merge.Add(CTestValue::Text(L"4294967296"), CTestValue::Empty()); // what Wine gives: no Speed at all
@@ -117,7 +118,7 @@ protected:
 TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
 {
     StartMachine({CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB, MODULE_EMPTY, MODULE_EMPTY, MODULE_DDR_400_512MB}, 0});
-    CLogTail log;
+    CProgramLogTail log;
     test.Run();
 
     EXPECT_EQ(log.Count(L"MEMORY TEST: found a card id=0, frequency=400\r\n"), 1);
@@ -154,7 +155,7 @@ TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
 TEST_F(MemoryTestRun, WithoutDriverWmiAloneGivesTheModules)
 {
     RemoveDriver();
-    CLogTail log;
+    CProgramLogTail log;
     test.Run();
 
     ASSERT_EQ(test.GetModules().size(), 1u);
@@ -182,7 +183,7 @@ TEST_F(MemoryTestRun, CancelDuringSamplingKeepsTheModulesAndNoLoad)
         return 0;
     });
     test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
-    CLogTail log;
+    CProgramLogTail log;
     test.Run();
 
     EXPECT_EQ(percents, (std::vector<WPARAM>{0, 3, 6}));

@@ -5,6 +5,7 @@
 #include "hardware/HardwareErrors.h"
 #include "hardware/IoPort.h"
 #include "hardware/SPD.h"
+#include "testbed/ProgramLog.h"
 #include "tests/hardware/HardwareTestSupport.h"
 #include "tests/hardware/StandInDriverTest.h"
 
@@ -160,7 +161,7 @@ TEST_F(IoPortThroughDriver, RefusedRequestRaisesPortError)
 TEST_F(IoPortThroughDriver, FailedCloseIsLoggedAndTheHandleClosed)
 {
     StartMachine(Machine(CONTROLLER_KNOWN, {}, FAULT_CLOSE_PORT_80));
-    CLogTail log;
+    CProgramLogTail log;
     const int handlesBefore = OpenHandleCount();
 
     EXPECT_NO_THROW({ CIoPort port(0x80, 1); });
