@@ -6,6 +6,9 @@ bool COwnerDrawButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam,
 {
     switch (message)
     {
+    case WM_NCHITTEST:
+        result = HTCLIENT;
+        return true;
     case WM_SETCURSOR:
         SetCursor(LoadCursor(nullptr, IDC_HAND));
         result = TRUE;

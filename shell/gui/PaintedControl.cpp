@@ -17,6 +17,11 @@ bool CPaintedControl::HandleMessage(UINT message, WPARAM, LPARAM, LRESULT& resul
 {
     switch (message)
     {
+    case WM_NCHITTEST:
+        // Clicks fall through to the window below, so that a label or a
+        // picture never stops the window from being dragged.
+        result = HTTRANSPARENT;
+        return true;
     case WM_ERASEBKGND:
         result = 1;
         return true;
