@@ -554,7 +554,7 @@ void CMainDlg::UpdateState()
         WritePercentageLine();
     else if (finished)
         ShowFinishedResult();
-    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE);
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CMainDlg::ShowFinishedResult()

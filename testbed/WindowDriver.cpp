@@ -170,6 +170,10 @@ int CProgramWindow::WaitForExit(DWORD timeoutMs)
 
 bool SaveScreenshot(HWND window, const std::wstring& path)
 {
+    // A round trip: whatever the window was handling, and the drawing it
+    // does on the way, is done.
+    DWORD_PTR unused = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &unused);
     RECT rect;
     GetWindowRect(window, &rect);
     const int width = rect.right - rect.left;
