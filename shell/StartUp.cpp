@@ -21,7 +21,7 @@ public:
     {
         Gdiplus::GdiplusStartupInput input;
         if (Gdiplus::GdiplusStartup(&m_token, &input, nullptr) != Gdiplus::Ok)
-            g_module.Log(L"Error:\tGDI+ could not be started\t(last error = 0)");
+            g_module.LogError(L"GDI+ could not be started", GetLastError());
     }
     ~CGdiPlusSession()
     {
@@ -38,8 +38,12 @@ private:
 
 bool StartCom()
 {
-    if (FAILED(CoInitialize(nullptr)))
+    const HRESULT result = CoInitialize(nullptr);
+    if (FAILED(result))
+    {
+        g_module.LogError(L"COM could not be initialised", static_cast<DWORD>(result));
         return false;
+    }
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
                          nullptr, EOAC_NONE, nullptr);
     return true;
