@@ -34,6 +34,22 @@ public:
 private:
     ULONG_PTR m_token = 0;
 };
+
+// The window is gone, but a run that is still stopping may be sending it a
+// last message: this thread answers such messages until the run is over, so
+// that the run thread never waits for this thread while it waits for the run.
+void FinishRun(CTester& tester)
+{
+    if (tester.IsPaused())
+        tester.Resume();
+    MSG message;
+    while (tester.IsRunning())
+    {
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
+    }
+    tester.Shutdown();
+}
 }
 
 bool StartCom()
@@ -73,7 +89,7 @@ int RunNormalStart(HINSTANCE instance, LPCWSTR commandLine, int showCommand, CTe
         g_module.SetResourceInstance(instance);
         exitCode = RunMainWindow(commandLine, showCommand, tester);
     }
-    tester.Shutdown();
+    FinishRun(tester);
     g_module.Term();
     CoUninitialize();
     return exitCode;
