@@ -7,6 +7,8 @@
 #include "engine/Messages.h"
 #include "hardware/MemoryTester.h"
 #include "hardware/VideoTester.h"
+#include "regscan/SysResourcesTest.h"
+#include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
 
@@ -31,6 +33,7 @@ CTester::CTester(unsigned workerCount)
 {
     if (!m_pauseEvent)
         m_pauseEventError = GetLastError();
+    m_registryScaner.SetLog(GetAppDataFolder(), L"RegScaner.log");
 }
 
 CTester::~CTester()
@@ -53,11 +56,13 @@ void CTester::CreateTests()
         RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
         RegisterTest(std::make_unique<CMemoryTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CVideoTester>());
+        RegisterTest(std::make_unique<CSysResoucesConsumed>(&m_registryScaner));
     }
 
     for (const auto& test : m_tests)
         test->SetPauseEvent(m_pauseEvent.Get());
     Inventory().SetPauseEvent(m_pauseEvent.Get());
+    m_registryScaner.SetPauseEvent(m_pauseEvent.Get());
 
     LoadLastScore();
 }
@@ -115,6 +120,7 @@ bool CTester::StartTests()
 void CTester::Suspend()
 {
     ResetEvent(m_pauseEvent.Get());
+    m_registryScaner.Pause();
     m_paused = true;
     g_module.Log(L"Suspend test");
 }
@@ -122,22 +128,24 @@ void CTester::Suspend()
 void CTester::Resume()
 {
     SetEvent(m_pauseEvent.Get());
+    m_registryScaner.Resume();
     m_paused = false;
     g_module.Log(L"Resume test");
 }
 
 void CTester::StopTests()
 {
-    // The stop comes first: a worker that takes up its next test from here
-    // on skips it. Set after the cancel flags, a test taken up in between
-    // would clear its flag as it starts and run its whole course.
-    RequestStop();
-    m_pool.DropQueued();
     for (const auto& test : m_tests)
         test->Cancel();
     Inventory().Cancel();
-    // Tests waiting in a pause wake up and see their cancel flags.
+    // Set before anything wakes: a run whose tests return at once must
+    // still report the stop.
+    RequestStop();
+    // The scanner's walk and the tests waiting in a pause wake up and see
+    // their cancel flags.
+    m_registryScaner.Cancel();
     Resume();
+    m_pool.DropQueued();
 }
 
 void CTester::Shutdown()

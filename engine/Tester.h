@@ -10,6 +10,7 @@
 #include "engine/ThreadFunc.h"
 #include "engine/ThreadPool.h"
 #include "hardware/HardwareInfo.h"
+#include "regscan/RegistryScaner.h"
 
 // The run controller: owns the tests, runs them on a pool of worker threads
 // from a run thread of its own, and pauses, resumes and stops them. The
@@ -68,6 +69,8 @@ public:
     // The inventory runs first, on the run thread, with no progress target
     // and no score.
     CHardwareInfo& GetHardwareInfo() { return m_hardwareInfo; }
+    // Lent to the system test; it pauses, resumes and stops with the run.
+    RegistryKelvadorLib::CRegistryScaner& GetRegistryScaner() { return m_registryScaner; }
     int GetTotalScore() const { return m_totalScore; }
     int GetTotalMaxScore() const { return m_maxScore; }
 
@@ -104,6 +107,7 @@ private:
     DWORD m_pauseEventError = 0;
     CHardwareInfo m_hardwareInfo;
     std::unique_ptr<ITester> m_inventoryStandIn;
+    RegistryKelvadorLib::CRegistryScaner m_registryScaner;
     bool m_createsScoredTests = false;
     int m_totalScore = 0;
     int m_maxScore = 0;
