@@ -27,6 +27,10 @@ function(tessarin_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC tessarin_options ${ARGN})
+  # The subsystem libraries call each other in a cycle (the shell owns the
+  # engine, the settings and the tests; they log through the shell): the
+  # linker needs the cycle repeated until every reference is resolved.
+  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
 endfunction()
 
 # A console program with a wide-character entry point.

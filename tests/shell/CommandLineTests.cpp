@@ -1,0 +1,136 @@
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "shell/Folders.h"
+#include "shell/InstallActions.h"
+#include "testbed/OsProbeRun.h"
+#include "testbed/UrlRecorder.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/shell/StartupTestSupport.h"
+
+namespace
+{
+const wchar_t kAddressPattern[] =
+    L"http://www\\.quorvane\\.test/zentrix/%PAGE%\\?UID=[0-9a-f]{8}(-[0-9a-f]{8}){3}&lang=en&os=s";
+
+bool IsCompanyPage(const std::wstring& url, const std::wstring& page)
+{
+    std::wstring pattern = kAddressPattern;
+    pattern.replace(pattern.find(L"%PAGE%"), 6, page);
+    return std::regex_match(url, std::wregex(pattern));
+}
+
+bool ServiceExists()
+{
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, kDriverServiceName, SERVICE_QUERY_STATUS) : nullptr;
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return service != nullptr;
+}
+
+// The start-up steps of the main program, run as their own process from a
+// scratch folder with a stand-in driver beside them.
+class CStartupRun
+{
+public:
+    explicit CStartupRun(const std::wstring& program = GetProgramFolder() + L"\\startup_probe.exe")
+    {
+        m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
+        WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
+    }
+    bool Copied() const { return m_copied; }
+    int Run(const std::wstring& commandLine) const { return RunProgramToEnd(Program(), commandLine); }
+    std::string DriverBytes() const { return ReadBytes(m_folder / L"zxq.sys"); }
+    const CScratchFolder& Folder() const { return m_folder; }
+
+private:
+    std::wstring Program() const { return m_folder / L"startup_probe.exe"; }
+
+    CScratchFolder m_folder;
+    CEnglishBeside m_english{m_folder.Path()};
+    bool m_copied = false;
+};
+
+// The stored user address of the program, put back when the object goes.
+class CSavedUserAddress
+{
+public:
+    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadBytes(Path())) {}
+    ~CSavedUserAddress()
+    {
+        DeleteFileW(Path().c_str());
+        if (m_existed)
+            WriteBytes(Path(), m_bytes);
+    }
+    static std::wstring Path() { return GetAppDataFolder() + L"\\user_url"; }
+
+private:
+    bool m_existed;
+    std::string m_bytes;
+};
+}
+
+TEST(CommandLine, InstallAndUninstallOpenTheirPagesAndHandleTheDriver)
+{
+    CStartupRun program;
+    ASSERT_TRUE(program.Copied());
+    CUrlRecorder browser(program.Folder() / L"urls.txt");
+    ASSERT_TRUE(browser.IsRegistered());
+
+    EXPECT_EQ(program.Run(L"install"), 0);
+    std::vector<std::wstring> urls = browser.WaitForUrls(1, 20000);
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_TRUE(IsCompanyPage(urls[0], L"install")) << Narrow(urls[0]);
+    EXPECT_TRUE(ServiceExists());
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+
+    EXPECT_EQ(program.Run(L"UNINSTALL"), 0);
+    urls = browser.WaitForUrls(2, 20000);
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_TRUE(IsCompanyPage(urls[1], L"uninstall")) << Narrow(urls[1]);
+    EXPECT_FALSE(ServiceExists());
+    EXPECT_FALSE(PathExists(DriverTargetPath()));
+}
+
+TEST(CommandLine, SilentInstallMovesTheStoredAddressOffTheOldDomain)
+{
+    CStartupRun program;
+    ASSERT_TRUE(program.Copied());
+    CSavedUserAddress saved;
+    WriteBytes(CSavedUserAddress::Path(), Utf16Bytes(L"http://zentrix-old.test/u/5/en") + std::string(2, '\0'));
+
+    EXPECT_EQ(program.Run(L"s_install"), 0);
+    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()),
+              Utf16Bytes(L"http://www.tessarin.test/u/5/en") + std::string(2, '\0'));
+    EXPECT_EQ(program.Run(L"s_uninstall"), 0);
+    EXPECT_FALSE(ServiceExists());
+}
+
+// A 32-bit program on 64-bit Windows must reach the real system32\drivers,
+// not the SysWOW64 view of it, when it copies and when it deletes.
+TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
+{
+    const std::wstring shipped = std::wstring(TESSARIN_SHIP_X86_BIN L"\\startup_probe.exe");
+    if (!PathExists(shipped))
+        GTEST_SKIP() << "no 32-bit build at " << Narrow(shipped);
+    CStartupRun program(shipped);
+    ASSERT_TRUE(program.Copied());
+    const int installed = program.Run(L"s_install");
+    if (installed == -1)
+        GTEST_SKIP() << "this machine cannot start 32-bit programs";
+    EXPECT_EQ(installed, 0);
+
+    const std::wstring windows = GetSystemFolder().substr(0, GetSystemFolder().rfind(L'\\'));
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_FALSE(PathExists(windows + L"\\syswow64\\drivers\\zxq.sys"));
+
+    EXPECT_EQ(program.Run(L"s_uninstall"), 0);
+    EXPECT_FALSE(PathExists(DriverTargetPath()));
+}
