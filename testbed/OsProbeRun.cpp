@@ -59,7 +59,11 @@ int RunProgramToEnd(const std::wstring& program, const std::wstring& arguments)
     CScopedHandle running(process.hProcess);
     DWORD exitCode = static_cast<DWORD>(-1);
     if (::WaitForSingleObject(running.Get(), 60000) != WAIT_OBJECT_0)
+    {
+        // Hung (or waiting for a box nobody answers): not left behind.
+        ::TerminateProcess(running.Get(), 1);
         return -1;
+    }
     ::GetExitCodeProcess(running.Get(), &exitCode);
     return static_cast<int>(exitCode);
 }

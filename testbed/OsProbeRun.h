@@ -18,5 +18,6 @@ int RunCopyUnder(const std::wstring& stem, const std::wstring& wineVersion, cons
                  const std::wstring& arguments);
 
 // Starts the program with the arguments and waits up to a minute for it to
-// end. Its exit code, or -1 when it could not start or did not end in time.
+// end. Its exit code, or -1 when it could not start or did not end in time
+// (it is then ended).
 int RunProgramToEnd(const std::wstring& program, const std::wstring& arguments);

@@ -7,6 +7,7 @@
 
 #include "shell/Folders.h"
 #include "shell/InstallActions.h"
+#include "testbed/MessageBoxAnswerer.h"
 #include "testbed/OsProbeRun.h"
 #include "testbed/UrlRecorder.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -35,12 +36,12 @@ bool ServiceExists()
     return service != nullptr;
 }
 
-// The start-up steps of the main program, run as their own process from a
-// scratch folder with a stand-in driver beside them.
-class CStartupRun
+// The main program, run from a scratch folder with a stand-in driver and
+// its language beside it.
+class CProgramRun
 {
 public:
-    explicit CStartupRun(const std::wstring& program = GetProgramFolder() + L"\\startup_probe.exe")
+    explicit CProgramRun(const std::wstring& program = GetProgramFolder() + L"\\Tessarin.exe")
     {
         m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
         WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
@@ -51,7 +52,7 @@ public:
     const CScratchFolder& Folder() const { return m_folder; }
 
 private:
-    std::wstring Program() const { return m_folder / L"startup_probe.exe"; }
+    std::wstring Program() const { return m_folder / L"Tessarin.exe"; }
 
     CScratchFolder m_folder;
     CEnglishBeside m_english{m_folder.Path()};
@@ -79,7 +80,7 @@ private:
 
 TEST(CommandLine, InstallAndUninstallOpenTheirPagesAndHandleTheDriver)
 {
-    CStartupRun program;
+    CProgramRun program;
     ASSERT_TRUE(program.Copied());
     CUrlRecorder browser(program.Folder() / L"urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
@@ -101,7 +102,7 @@ TEST(CommandLine, InstallAndUninstallOpenTheirPagesAndHandleTheDriver)
 
 TEST(CommandLine, SilentInstallMovesTheStoredAddressOffTheOldDomain)
 {
-    CStartupRun program;
+    CProgramRun program;
     ASSERT_TRUE(program.Copied());
     CSavedUserAddress saved;
     WriteBytes(CSavedUserAddress::Path(), Utf16Bytes(L"http://zentrix-old.test/u/5/en") + std::string(2, '\0'));
@@ -113,14 +114,29 @@ TEST(CommandLine, SilentInstallMovesTheStoredAddressOffTheOldDomain)
     EXPECT_FALSE(ServiceExists());
 }
 
+TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CRunAtStartUpScratch scratch;
+    scratch.SetDword(1);
+    // Cancel: nothing restarts, and the program ends before its instance
+    // check (this test program holds the lock, which would show a box).
+    CMessageBoxAnswerer answerer(L"Zentrix", IDCANCEL);
+    EXPECT_EQ(program.Run(L""), 0);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"In order to complete this installation you must restart "
+                                                          L"your computer. Would you like to do this now?"});
+    EXPECT_EQ(scratch.Describe(), L"4:1");
+}
+
 // A 32-bit program on 64-bit Windows must reach the real system32\drivers,
 // not the SysWOW64 view of it, when it copies and when it deletes.
 TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
 {
-    const std::wstring shipped = std::wstring(TESSARIN_SHIP_X86_BIN L"\\startup_probe.exe");
+    const std::wstring shipped = std::wstring(TESSARIN_SHIP_X86_BIN L"\\Tessarin.exe");
     if (!PathExists(shipped))
         GTEST_SKIP() << "no 32-bit build at " << Narrow(shipped);
-    CStartupRun program(shipped);
+    CProgramRun program(shipped);
     ASSERT_TRUE(program.Copied());
     const int installed = program.Run(L"s_install");
     if (installed == -1)

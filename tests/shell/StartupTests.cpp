@@ -157,8 +157,12 @@ TEST(ResetLogonTask, WindowsXpOnlyClearsTheFlag)
         SCOPED_TRACE(Narrow(c.version));
         scratch.SetDword(1);
         ASSERT_TRUE(RegisterRootTask(kLogonTaskName));
-        // The probe goes on to a normal start after the reset: exit code 3.
-        EXPECT_EQ(RunCopyUnder(L"startup_probe", c.version, folder.Path(), L"autorun"), 3);
+        // After the reset the program starts normally and finds this test
+        // program holding the single-instance lock: it says so and ends with
+        // the answer (OK), before any window.
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        EXPECT_EQ(RunCopyUnder(L"Tessarin", c.version, folder.Path(), L"autorun"), IDOK);
+        EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"Another instance is running."});
         EXPECT_EQ(RootTaskExists(kLogonTaskName), c.taskStays);
         EXPECT_EQ(scratch.Describe(), L"4:0");
     }
