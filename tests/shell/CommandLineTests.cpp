@@ -138,6 +138,9 @@ TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
         GTEST_SKIP() << "no 32-bit build at " << Narrow(shipped);
     CProgramRun program(shipped);
     ASSERT_TRUE(program.Copied());
+    // A 32-bit program reads the 32-bit view of the program's key.
+    CSavedRegistryValue language(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\Tessarin", L"Language");
+    language.Set(L"English");
     const int installed = program.Run(L"s_install");
     if (installed == -1)
         GTEST_SKIP() << "this machine cannot start 32-bit programs";

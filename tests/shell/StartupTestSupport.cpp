@@ -95,6 +95,47 @@ std::wstring CRunAtStartUpScratch::Describe() const
     return read ? std::to_wstring(type) + L":" + std::to_wstring(value) : L"<missing>";
 }
 
+CProgramKeyDenied::CProgramKeyDenied()
+{
+    HKEY key = OpenKey(READ_CONTROL | WRITE_DAC);
+    if (!key)
+        return;
+    DWORD size = 0;
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+    m_oldSecurity.resize(size);
+    if (size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, m_oldSecurity.data(), &size) == ERROR_SUCCESS)
+    {
+        // Everyone (S-1-1-0) may not set values; everything else stays allowed.
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        BYTE aclBuffer[256] = {};
+        auto* acl = reinterpret_cast<ACL*>(aclBuffer);
+        SECURITY_DESCRIPTOR descriptor = {};
+        if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        {
+            m_denied = InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION)
+                && AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE, everyone)
+                && AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone)
+                && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
+                && SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)
+                && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+            FreeSid(everyone);
+        }
+    }
+    RegCloseKey(key);
+}
+
+CProgramKeyDenied::~CProgramKeyDenied()
+{
+    if (!m_denied)
+        return;
+    if (HKEY key = OpenKey(WRITE_DAC))
+    {
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, m_oldSecurity.data());
+        RegCloseKey(key);
+    }
+}
+
 bool RegisterRootTask(const std::wstring& name)
 {
     CComApartment com(COINIT_MULTITHREADED);

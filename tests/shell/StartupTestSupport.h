@@ -30,6 +30,24 @@ private:
     std::vector<BYTE> m_data;
 };
 
+// While it lives, nobody may set values in the program's key (a deny entry
+// for everyone in its access list), as for a user without administrator
+// rights; the old access list is put back when the object goes.
+class CProgramKeyDenied
+{
+public:
+    CProgramKeyDenied();
+    ~CProgramKeyDenied();
+    CProgramKeyDenied(const CProgramKeyDenied&) = delete;
+    CProgramKeyDenied& operator=(const CProgramKeyDenied&) = delete;
+
+    bool IsDenied() const { return m_denied; }
+
+private:
+    std::vector<BYTE> m_oldSecurity;
+    bool m_denied = false;
+};
+
 // The Task Scheduler 2.0 root folder, each call in COM of its own.
 bool RegisterRootTask(const std::wstring& name);
 bool RootTaskExists(const std::wstring& name);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/LogonTask.h"
+#include "shell/ProgramKey.h"
 #include "shell/Restart.h"
 #include "shell/CommandLine.h"
 #include "testbed/MessageBoxAnswerer.h"
@@ -67,6 +68,18 @@ TEST(StartupCommand, OnlyTheWholeKeywordCountsInAnyCase)
         SCOPED_TRACE(c.commandLine ? Narrow(c.commandLine) : "null");
         EXPECT_EQ(ParseStartupCommand(c.commandLine), c.expected);
     }
+}
+
+TEST(HasAdminRights, OnlyARefusedProgramKeyMeansNoRights)
+{
+    CRunAtStartUpScratch scratch;
+    EXPECT_TRUE(HasAdminRights());
+    {
+        CProgramKeyDenied denied;
+        ASSERT_TRUE(denied.IsDenied());
+        EXPECT_FALSE(HasAdminRights());
+    }
+    EXPECT_TRUE(HasAdminRights());
 }
 
 TEST(RestartComputer, ForcedRebootAndShutdownCommandOnlyWhenRefused)
