@@ -129,6 +129,31 @@ TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
     EXPECT_EQ(scratch.Describe(), L"4:1");
 }
 
+TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CRunAtStartUpScratch scratch;
+    CProgramKeyDenied denied;
+    ASSERT_TRUE(denied.IsDenied());
+    const struct
+    {
+        const wchar_t* commandLine;
+        bool told;
+    } cases[] = {{L"s_install", true}, {L"autorun", false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.commandLine));
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        EXPECT_EQ(program.Run(c.commandLine), 0);
+        EXPECT_EQ(answerer.Texts(),
+                  c.told ? std::vector<std::wstring>{L"Application requires administrator permissions. Please log in "
+                                                     L"as an administrator."}
+                         : std::vector<std::wstring>());
+        EXPECT_FALSE(ServiceExists());
+    }
+}
+
 // A 32-bit program on 64-bit Windows must reach the real system32\drivers,
 // not the SysWOW64 view of it, when it copies and when it deletes.
 TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
