@@ -62,7 +62,7 @@ int RunProgramToEnd(const std::wstring& program, const std::wstring& arguments)
     {
         // Hung (or waiting for a box nobody answers): not left behind.
         ::TerminateProcess(running.Get(), 1);
-        return -1;
+        return -2;
     }
     ::GetExitCodeProcess(running.Get(), &exitCode);
     return static_cast<int>(exitCode);

@@ -12,12 +12,12 @@ std::wstring RunOsProbeUnder(const std::wstring& wineVersion, const std::wstring
 
 // Runs a copy of <stem>.exe (taken from beside the running program) named
 // "<stem>_<wineVersion>.exe" in folder, which Wine tells the Windows version
-// named by wineVersion, with the arguments. Its exit code, or -1 when it
-// could not be copied or started or did not end within a minute.
+// named by wineVersion, with the arguments. What RunProgramToEnd returns;
+// -1 also when the copy fails.
 int RunCopyUnder(const std::wstring& stem, const std::wstring& wineVersion, const std::wstring& folder,
                  const std::wstring& arguments);
 
 // Starts the program with the arguments and waits up to a minute for it to
-// end. Its exit code, or -1 when it could not start or did not end in time
-// (it is then ended).
+// end. Its exit code, -1 when it could not start, or -2 when it did not end
+// in time (it is then ended).
 int RunProgramToEnd(const std::wstring& program, const std::wstring& arguments);

@@ -2,42 +2,36 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "shell/Folders.h"
 #include "shell/InstallActions.h"
+#include "shell/ProgramKey.h"
 #include "testbed/MessageBoxAnswerer.h"
 #include "testbed/OsProbeRun.h"
+#include "testbed/ProgramLog.h"
 #include "testbed/UrlRecorder.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"
 
 namespace
 {
-const wchar_t kAddressPattern[] =
-    L"http://www\\.quorvane\\.test/zentrix/%PAGE%\\?UID=[0-9a-f]{8}(-[0-9a-f]{8}){3}&lang=en&os=s";
-
 bool IsCompanyPage(const std::wstring& url, const std::wstring& page)
 {
-    std::wstring pattern = kAddressPattern;
-    pattern.replace(pattern.find(L"%PAGE%"), 6, page);
-    return std::regex_match(url, std::wregex(pattern));
+    return std::regex_match(url, std::wregex(L"http://www\\.quorvane\\.test/zentrix/" + page
+                                             + L"\\?UID=[0-9a-f]{8}(-[0-9a-f]{8}){3}&lang=en&os=s"));
 }
 
-bool ServiceExists()
+std::string StoredAddress(const std::wstring& url)
 {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceW(manager, kDriverServiceName, SERVICE_QUERY_STATUS) : nullptr;
-    if (service)
-        CloseServiceHandle(service);
-    if (manager)
-        CloseServiceHandle(manager);
-    return service != nullptr;
+    return Utf16Bytes(url) + std::string(2, '\0');
 }
 
 // The main program, run from a scratch folder with a stand-in driver and
-// its language beside it.
+// its language beside it. This test program holds the single-instance lock,
+// so a start that gets past the command line shows a box instead of a window.
 class CProgramRun
 {
 public:
@@ -59,7 +53,7 @@ private:
     bool m_copied = false;
 };
 
-// The stored user address of the program, put back when the object goes.
+// The program's stored user address, put back when the object goes.
 class CSavedUserAddress
 {
 public:
@@ -78,62 +72,66 @@ private:
 };
 }
 
-TEST(CommandLine, InstallAndUninstallOpenTheirPagesAndHandleTheDriver)
+TEST(CommandLine, InstallTwiceThenUninstall)
 {
     CProgramRun program;
     ASSERT_TRUE(program.Copied());
     CUrlRecorder browser(program.Folder() / L"urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
+    CSavedUserAddress saved;
+    WriteBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
 
     EXPECT_EQ(program.Run(L"install"), 0);
     std::vector<std::wstring> urls = browser.WaitForUrls(1, 20000);
     ASSERT_EQ(urls.size(), 1u);
     EXPECT_TRUE(IsCompanyPage(urls[0], L"install")) << Narrow(urls[0]);
-    EXPECT_TRUE(ServiceExists());
+    const DriverServiceConfig config = QueryDriverService();
+    EXPECT_TRUE(config.exists);
+    EXPECT_EQ(config.type, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
+    EXPECT_EQ(config.start, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(config.imagePath, L"system32\\DRIVERS\\zxq.sys");
+    EXPECT_EQ(config.displayName, L"zxq");
     EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
+
+    // The second install finds the service and an older driver file.
+    WriteBytes(DriverTargetPath(), "older driver");
+    const size_t logStart = ReadProgramLog().size();
+    EXPECT_EQ(program.Run(L"s_install"), 0);
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_TRUE(QueryDriverService().exists);
+    EXPECT_EQ(ReadProgramLog().substr(logStart).find(L"Error:\t"), std::wstring::npos);
 
     EXPECT_EQ(program.Run(L"UNINSTALL"), 0);
     urls = browser.WaitForUrls(2, 20000);
     ASSERT_EQ(urls.size(), 2u);
     EXPECT_TRUE(IsCompanyPage(urls[1], L"uninstall")) << Narrow(urls[1]);
-    EXPECT_FALSE(ServiceExists());
+    EXPECT_FALSE(QueryDriverService().exists);
     EXPECT_FALSE(PathExists(DriverTargetPath()));
-}
-
-TEST(CommandLine, SilentInstallMovesTheStoredAddressOffTheOldDomain)
-{
-    CProgramRun program;
-    ASSERT_TRUE(program.Copied());
-    CSavedUserAddress saved;
-    WriteBytes(CSavedUserAddress::Path(), Utf16Bytes(L"http://zentrix-old.test/u/5/en") + std::string(2, '\0'));
-
-    EXPECT_EQ(program.Run(L"s_install"), 0);
-    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()),
-              Utf16Bytes(L"http://www.tessarin.test/u/5/en") + std::string(2, '\0'));
-    EXPECT_EQ(program.Run(L"s_uninstall"), 0);
-    EXPECT_FALSE(ServiceExists());
 }
 
 TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
 {
     CProgramRun program;
     ASSERT_TRUE(program.Copied());
-    CRunAtStartUpScratch scratch;
-    scratch.SetDword(1);
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(1);
     // Cancel: nothing restarts, and the program ends before its instance
-    // check (this test program holds the lock, which would show a box).
+    // check.
     CMessageBoxAnswerer answerer(L"Zentrix", IDCANCEL);
     EXPECT_EQ(program.Run(L""), 0);
     EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"In order to complete this installation you must restart "
                                                           L"your computer. Would you like to do this now?"});
-    EXPECT_EQ(scratch.Describe(), L"4:1");
+    EXPECT_EQ(RunAtStartUpText(), L"1");
 }
 
 TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
 {
     CProgramRun program;
     ASSERT_TRUE(program.Copied());
-    CRunAtStartUpScratch scratch;
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(0);
     CProgramKeyDenied denied;
     ASSERT_TRUE(denied.IsDenied());
     const struct
@@ -150,7 +148,7 @@ TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
                   c.told ? std::vector<std::wstring>{L"Application requires administrator permissions. Please log in "
                                                      L"as an administrator."}
                          : std::vector<std::wstring>());
-        EXPECT_FALSE(ServiceExists());
+        EXPECT_FALSE(QueryDriverService().exists);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <taskschd.h>
 
 #include "engine/ComSupport.h"
+#include "shell/InstallActions.h"
 #include "shell/ProgramKey.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -35,64 +36,32 @@ const wchar_t kTaskXml[] =
     L"</Actions></Task>";
 }
 
-CRunAtStartUpScratch::CRunAtStartUpScratch()
+std::wstring RunAtStartUpText()
 {
-    HKEY key = OpenKey(KEY_QUERY_VALUE);
-    if (!key)
-    {
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProgramKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr)
-            != ERROR_SUCCESS)
-            return;
-        m_createdKey = true;
-    }
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key, kRunAtStartUpValue, nullptr, &m_type, nullptr, &bytes) == ERROR_SUCCESS)
-    {
-        m_data.resize(bytes);
-        m_hadValue = RegQueryValueExW(key, kRunAtStartUpValue, nullptr, &m_type, m_data.data(), &bytes)
-            == ERROR_SUCCESS;
-    }
-    RegCloseKey(key);
+    CRegistryKey key;
+    DWORD value = 0;
+    return OpenProgramKey(key) && key.ReadDword(kRunAtStartUpValue, value) ? std::to_wstring(value) : L"<none>";
 }
 
-CRunAtStartUpScratch::~CRunAtStartUpScratch()
+DriverServiceConfig QueryDriverService()
 {
-    if (m_createdKey)
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProgramKeyPath);
-    else if (m_hadValue)
-        Set(m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else
-        Remove();
-}
-
-void CRunAtStartUpScratch::Set(DWORD type, const void* data, DWORD bytes) const
-{
-    if (HKEY key = OpenKey(KEY_SET_VALUE))
+    DriverServiceConfig config;
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, kDriverServiceName, SERVICE_QUERY_CONFIG) : nullptr;
+    std::vector<BYTE> buffer(8192);
+    auto* queried = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    DWORD needed = 0;
+    if (service && QueryServiceConfigW(service, queried, static_cast<DWORD>(buffer.size()), &needed))
     {
-        RegSetValueExW(key, kRunAtStartUpValue, 0, type, static_cast<const BYTE*>(data), bytes);
-        RegCloseKey(key);
+        config = {true, queried->dwServiceType, queried->dwStartType, queried->dwErrorControl,
+                  queried->lpBinaryPathName ? queried->lpBinaryPathName : L"",
+                  queried->lpDisplayName ? queried->lpDisplayName : L""};
     }
-}
-
-void CRunAtStartUpScratch::Remove() const
-{
-    if (HKEY key = OpenKey(KEY_SET_VALUE))
-    {
-        RegDeleteValueW(key, kRunAtStartUpValue);
-        RegCloseKey(key);
-    }
-}
-
-std::wstring CRunAtStartUpScratch::Describe() const
-{
-    HKEY key = OpenKey(KEY_QUERY_VALUE);
-    DWORD type = 0, value = 0, bytes = sizeof(value);
-    const bool read = key && RegQueryValueExW(key, kRunAtStartUpValue, nullptr, &type,
-                                              reinterpret_cast<BYTE*>(&value), &bytes) == ERROR_SUCCESS;
-    if (key)
-        RegCloseKey(key);
-    return read ? std::to_wstring(type) + L":" + std::to_wstring(value) : L"<missing>";
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return config;
 }
 
 CProgramKeyDenied::CProgramKeyDenied()

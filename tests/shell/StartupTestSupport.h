@@ -6,29 +6,21 @@
 
 #include "tests/shell/LanguageTestSupport.h"
 
-// The program's key HKLM\SOFTWARE\Tessarin with its "RunAtStartUp" value as
-// a test needs them: the key is created when missing, and the value (of any
-// type) is put back, or the key removed again, when the object goes.
-class CRunAtStartUpScratch
+// "RunAtStartUp" as the program reads it: the REG_DWORD as text, or
+// "<none>" when the key or value is missing or of another type.
+std::wstring RunAtStartUpText();
+
+// The driver service "zxq" as the service manager has it.
+struct DriverServiceConfig
 {
-public:
-    CRunAtStartUpScratch();
-    ~CRunAtStartUpScratch();
-    CRunAtStartUpScratch(const CRunAtStartUpScratch&) = delete;
-    CRunAtStartUpScratch& operator=(const CRunAtStartUpScratch&) = delete;
-
-    void SetDword(DWORD value) const { Set(REG_DWORD, &value, sizeof(value)); }
-    void Set(DWORD type, const void* data, DWORD bytes) const;
-    void Remove() const;
-    // "<missing>", or the type and the value of a REG_DWORD ("4:1").
-    std::wstring Describe() const;
-
-private:
-    bool m_createdKey = false;
-    bool m_hadValue = false;
-    DWORD m_type = 0;
-    std::vector<BYTE> m_data;
+    bool exists = false;
+    DWORD type = 0;
+    DWORD start = 0;
+    DWORD errorControl = 0;
+    std::wstring imagePath;
+    std::wstring displayName;
 };
+DriverServiceConfig QueryDriverService();
 
 // While it lives, nobody may set values in the program's key (a deny entry
 // for everyone in its access list), as for a user without administrator

@@ -72,7 +72,8 @@ TEST(StartupCommand, OnlyTheWholeKeywordCountsInAnyCase)
 
 TEST(HasAdminRights, OnlyARefusedProgramKeyMeansNoRights)
 {
-    CRunAtStartUpScratch scratch;
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(0);
     EXPECT_TRUE(HasAdminRights());
     {
         CProgramKeyDenied denied;
@@ -117,14 +118,14 @@ TEST(CheckPendingRestart, NonZeroDwordAsksAndOnlyOkRestarts)
         {"binary", REG_BINARY, &one, 4, IDOK, false, false},
         {"qword", REG_QWORD, &wide, 8, IDOK, false, false},
     };
-    CRunAtStartUpScratch scratch;
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         if (c.type == REG_NONE)
-            scratch.Remove();
+            flag.Remove();
         else
-            scratch.Set(c.type, c.data, c.bytes);
+            flag.SetRaw(c.type, c.data, c.bytes);
         g_restarts = RestartRecord();
         CMessageBoxAnswerer answerer(L"Zentrix", c.answer);
         EXPECT_EQ(CheckPendingRestart(kRecordingRestartCalls), c.pending);
@@ -136,8 +137,8 @@ TEST(CheckPendingRestart, NonZeroDwordAsksAndOnlyOkRestarts)
 
 TEST(ResetLogonTask, DeletesTheTaskAndClearsTheFlag)
 {
-    CRunAtStartUpScratch scratch;
-    scratch.SetDword(1);
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(1);
     ASSERT_TRUE(RegisterRootTask(kLogonTaskName));
     ASSERT_TRUE(RootTaskExists(kLogonTaskName));
     const size_t logStart = ReadProgramLog().size();
@@ -145,14 +146,14 @@ TEST(ResetLogonTask, DeletesTheTaskAndClearsTheFlag)
     ResetLogonTask();
 
     EXPECT_FALSE(RootTaskExists(kLogonTaskName));
-    EXPECT_EQ(scratch.Describe(), L"4:0");
+    EXPECT_EQ(RunAtStartUpText(), L"0");
     EXPECT_NE(ReadProgramLog().substr(logStart).find(L" Reset Logon Task\r\n"), std::wstring::npos);
 
     // A second "autorun" start finds no task: nothing to report, the flag
     // is still cleared.
-    scratch.SetDword(1);
+    flag.SetDword(1);
     ResetLogonTask();
-    EXPECT_EQ(scratch.Describe(), L"4:0");
+    EXPECT_EQ(RunAtStartUpText(), L"0");
 }
 
 TEST(ResetLogonTask, WindowsXpOnlyClearsTheFlag)
@@ -163,12 +164,12 @@ TEST(ResetLogonTask, WindowsXpOnlyClearsTheFlag)
         bool taskStays;
     } cases[] = {{L"winxp", true}, {L"vista", false}, {L"win7", false}};
     CScratchFolder folder;
-    CRunAtStartUpScratch scratch;
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
     CEnglishBeside english(folder.Path());
     for (const auto& c : cases)
     {
         SCOPED_TRACE(Narrow(c.version));
-        scratch.SetDword(1);
+        flag.SetDword(1);
         ASSERT_TRUE(RegisterRootTask(kLogonTaskName));
         // After the reset the program starts normally and finds this test
         // program holding the single-instance lock: it says so and ends with
@@ -177,7 +178,7 @@ TEST(ResetLogonTask, WindowsXpOnlyClearsTheFlag)
         EXPECT_EQ(RunCopyUnder(L"Tessarin", c.version, folder.Path(), L"autorun"), IDOK);
         EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"Another instance is running."});
         EXPECT_EQ(RootTaskExists(kLogonTaskName), c.taskStays);
-        EXPECT_EQ(scratch.Describe(), L"4:0");
+        EXPECT_EQ(RunAtStartUpText(), L"0");
     }
     DeleteRootTask(kLogonTaskName);
 }
