@@ -1,5 +1,6 @@
 #include "tests/shell/StartupTestSupport.h"
 
+#include <sddl.h>
 #include <taskschd.h>
 
 #include "engine/ComSupport.h"
@@ -70,26 +71,16 @@ CProgramKeyDenied::CProgramKeyDenied()
     if (!key)
         return;
     DWORD size = 0;
-    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-    m_oldSecurity.resize(size);
-    if (size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, m_oldSecurity.data(), &size) == ERROR_SUCCESS)
+    if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size) == ERROR_INSUFFICIENT_BUFFER)
     {
-        // Everyone (S-1-1-0) may not set values; everything else stays allowed.
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        BYTE aclBuffer[256] = {};
-        auto* acl = reinterpret_cast<ACL*>(aclBuffer);
-        SECURITY_DESCRIPTOR descriptor = {};
-        if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
-        {
-            m_denied = InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION)
-                && AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE, everyone)
-                && AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone)
-                && InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
-                && SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE)
-                && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-            FreeSid(everyone);
-        }
+        m_oldSecurity.resize(size);
+        // Everyone (WD) may do anything but set values (KEY_SET_VALUE, 0x2).
+        PSECURITY_DESCRIPTOR denying = nullptr;
+        m_denied = RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, m_oldSecurity.data(), &size) == ERROR_SUCCESS
+            && ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
+                                                                    SDDL_REVISION_1, &denying, nullptr)
+            && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denying) == ERROR_SUCCESS;
+        LocalFree(denying);
     }
     RegCloseKey(key);
 }
