@@ -27,9 +27,10 @@ function(tessarin_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC tessarin_options ${ARGN})
-  # The subsystem libraries call each other in a cycle (the shell owns the
-  # engine, the settings and the tests; they log through the shell): the
-  # linker needs the cycle repeated until every reference is resolved.
+  # The subsystems call each other (the singleton in shell reaches every one
+  # of them, and they all log through it): the linker walks the cycle of
+  # static libraries three times, so an object pulled in on the second walk
+  # still finds what it needs.
   set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
 endfunction()
 

@@ -5,6 +5,7 @@
 #include "disk/HddTester.h"
 #include "engine/CpuTester.h"
 #include "engine/Messages.h"
+#include "hardware/MemoryTester.h"
 #include "hardware/VideoTester.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
@@ -50,6 +51,7 @@ void CTester::CreateTests()
     {
         RegisterTest(std::make_unique<CHddTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CCpuTeser>(m_hardwareInfo));
+        RegisterTest(std::make_unique<CMemoryTester>(m_hardwareInfo));
         RegisterTest(std::make_unique<CVideoTester>());
     }
 

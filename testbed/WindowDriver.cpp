@@ -170,9 +170,11 @@ int CProgramWindow::WaitForExit(DWORD timeoutMs)
 
 bool SaveScreenshot(HWND window, const std::wstring& path)
 {
-    // A round trip: whatever the window was handling, and the drawing it
-    // does on the way, is done.
+    // A round trip: whatever the window was handling is done; then it paints
+    // all it has not painted yet (a window just shown has painted nothing).
     DWORD_PTR unused = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &unused);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &unused);
     RECT rect;
     GetWindowRect(window, &rect);
