@@ -3,29 +3,50 @@
 #include <windows.h>
 
 #include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
-#include "shell/RegistryKey.h"
 
+// Nothing of the shell library here: the window tests, which must not hold
+// the application singleton, use the recorder too.
 namespace
 {
 const wchar_t kHttpOpenCommandKey[] = L"http\\shell\\open\\command";
-const DWORD kMaxCommandChars = 4096;
 const DWORD kPollIntervalMs = 50;
+
+std::wstring RecorderPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.rfind(L'\\')) + L"\\url_recorder.exe";
+}
 
 bool SetOpenCommand(const std::wstring& command)
 {
-    CRegistryKey key;
-    return key.Create(HKEY_CLASSES_ROOT, kHttpOpenCommandKey, KEY_READ | KEY_WRITE) && key.WriteString(L"", command);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, kHttpOpenCommandKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    const LONG result = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool ReadOpenCommand(std::wstring& command)
+{
+    wchar_t text[4096] = {};
+    LONG size = sizeof(text) - sizeof(wchar_t);
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, kHttpOpenCommandKey, text, &size) != ERROR_SUCCESS)
+        return false;
+    command = text;
+    return true;
 }
 }
 
 CUrlRecorder::CUrlRecorder(std::wstring recordFile) : m_recordFile(std::move(recordFile))
 {
     DeleteFileW(m_recordFile.c_str());
-    CRegistryKey key;
-    m_hadCommand = key.Open(HKEY_CLASSES_ROOT, kHttpOpenCommandKey, KEY_READ)
-        && key.ReadString(L"", m_previousCommand, kMaxCommandChars);
-    const std::wstring recorder = GetProgramFolder() + L"\\url_recorder.exe";
+    m_hadCommand = ReadOpenCommand(m_previousCommand);
+    const std::wstring recorder = RecorderPath();
     m_registered = GetFileAttributesW(recorder.c_str()) != INVALID_FILE_ATTRIBUTES
         && SetOpenCommand(L"\"" + recorder + L"\" \"" + m_recordFile + L"\" \"%1\"");
 }
