@@ -128,13 +128,16 @@ void CTester::Resume()
 
 void CTester::StopTests()
 {
-    for (const auto& test : m_tests)
-        test->Cancel();
-    // Tests waiting in a pause wake up and see their cancel flags.
-    Resume();
-    Inventory().Cancel();
+    // The stop comes first: a worker that takes up its next test from here
+    // on skips it. Set after the cancel flags, a test taken up in between
+    // would clear its flag as it starts and run its whole course.
     RequestStop();
     m_pool.DropQueued();
+    for (const auto& test : m_tests)
+        test->Cancel();
+    Inventory().Cancel();
+    // Tests waiting in a pause wake up and see their cancel flags.
+    Resume();
 }
 
 void CTester::Shutdown()

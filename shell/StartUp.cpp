@@ -21,7 +21,7 @@ public:
     {
         Gdiplus::GdiplusStartupInput input;
         if (Gdiplus::GdiplusStartup(&m_token, &input, nullptr) != Gdiplus::Ok)
-            g_module.Log(L"Error:\tGDI+ could not be started\t(last error = 0)");
+            g_module.LogError(L"GDI+ could not be started", GetLastError());
     }
     ~CGdiPlusSession()
     {
@@ -34,12 +34,32 @@ public:
 private:
     ULONG_PTR m_token = 0;
 };
+
+// The window is gone, but a run that is still stopping may be sending it a
+// last message: this thread answers such messages until the run is over, so
+// that the run thread never waits for this thread while it waits for the run.
+void FinishRun(CTester& tester)
+{
+    if (tester.IsPaused())
+        tester.Resume();
+    MSG message;
+    while (tester.IsRunning())
+    {
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_SENDMESSAGE);
+    }
+    tester.Shutdown();
+}
 }
 
 bool StartCom()
 {
-    if (FAILED(CoInitialize(nullptr)))
+    const HRESULT result = CoInitialize(nullptr);
+    if (FAILED(result))
+    {
+        g_module.LogError(L"COM could not be initialised", static_cast<DWORD>(result));
         return false;
+    }
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
                          nullptr, EOAC_NONE, nullptr);
     return true;
@@ -69,7 +89,7 @@ int RunNormalStart(HINSTANCE instance, LPCWSTR commandLine, int showCommand, CTe
         g_module.SetResourceInstance(instance);
         exitCode = RunMainWindow(commandLine, showCommand, tester);
     }
-    tester.Shutdown();
+    FinishRun(tester);
     g_module.Term();
     CoUninitialize();
     return exitCode;

@@ -82,7 +82,8 @@ int wmain(int argc, wchar_t** argv)
     if (!program.WaitForWindow(60000))
         return Fail("the main window did not appear");
     const DWORD windowMs = GetTickCount() - startTick;
-    std::printf("window shown %.2f s after the program started\n", windowMs / 1000.0);
+    std::printf("window shown %.2f s after the program started (peak working set then %.1f MB)\n",
+                windowMs / 1000.0, PeakWorkingSet(program.Process()) / (1024.0 * 1024.0));
     Screenshot(program, screenshots, L"idle");
 
     if (!program.Click(kBeginTest))
@@ -110,7 +111,8 @@ int wmain(int argc, wchar_t** argv)
         }
         Sleep(250);
     }
-    std::printf("\rprogress: %3d of %d (%3d%%)\n", program.ProgressPosition(), range, 100 * program.ProgressPosition() / (range > 0 ? range : 1));
+    const int finalPosition = program.ProgressPosition();
+    std::printf("\rprogress: %3d of %d (%3d%%)\n", finalPosition, range, range > 0 ? finalPosition * 100 / range : 0);
     std::printf("tests finished: the window shows %ls\n", program.Text(kPercentage).c_str());
     Screenshot(program, screenshots, L"finished");
 
