@@ -13,7 +13,10 @@
 TEST(InstallActions, FailedCopyIsLoggedAndRegistersNoService)
 {
     UninstallActions();
-    ASSERT_TRUE(CreateDirectoryW(DriverTargetPath().c_str(), nullptr));
+    // A folder where the driver file belongs makes the copy fail.
+    DeleteFileW(DriverTargetPath().c_str());
+    ASSERT_TRUE(CreateDirectoryW(DriverTargetPath().c_str(), nullptr))
+        << "error " << GetLastError() << ", attributes " << GetFileAttributesW(DriverTargetPath().c_str());
     const size_t logStart = ReadProgramLog().size();
     InstallActions();
     RemoveDirectoryW(DriverTargetPath().c_str());
