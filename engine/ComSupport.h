@@ -19,12 +19,13 @@ private:
     HRESULT m_result;
 };
 
-// COM (single-threaded apartment) on the calling thread while the holder
-// lives. A thread that already had COM keeps it as it was.
+// COM (single-threaded apartment, or the model given) on the calling thread
+// while the holder lives. A thread that already had COM keeps it as it was.
 class CComApartment
 {
 public:
     CComApartment() : m_result(CoInitialize(nullptr)) {}
+    explicit CComApartment(DWORD model) : m_result(CoInitializeEx(nullptr, model)) {}
     ~CComApartment()
     {
         if (SUCCEEDED(m_result))

@@ -36,17 +36,7 @@ void CSettings::Load()
         g_module.LogError(L"Cannot load user's url", GetLastError());
         return;
     }
-    // Only the first kMaxUrlLength characters can matter; a longer file (or
-    // one of odd length, or without a NUL) is read within these bounds.
-    std::vector<wchar_t> text(kMaxUrlLength + 1, L'\0');
-    DWORD bytesRead = 0;
-    if (!ReadFile(file.Get(), text.data(), static_cast<DWORD>(kMaxUrlLength * sizeof(wchar_t)), &bytesRead, nullptr))
-        return;
-    const size_t units = bytesRead / sizeof(wchar_t);
-    size_t length = 0;
-    while (length < units && text[length] != L'\0')
-        ++length;
-    m_url.assign(text.data(), length);
+    m_url = ReadStoredUrl(file.Get());
 }
 
 void CSettings::Save() const
@@ -64,4 +54,20 @@ void CSettings::Save() const
     DWORD written = 0;
     if (!WriteFile(file.Get(), m_url.c_str(), bytes, &written, nullptr) || written != bytes)
         g_module.LogError(L"Cannot save user's url", GetLastError());
+}
+
+std::wstring ReadStoredUrl(HANDLE file)
+{
+    // Only the first kMaxUrlLength characters can matter; a longer file (or
+    // one of odd length, or without a NUL) is read within these bounds.
+    std::vector<wchar_t> text(CSettings::kMaxUrlLength + 1, L'\0');
+    DWORD bytesRead = 0;
+    if (!ReadFile(file, text.data(), static_cast<DWORD>(CSettings::kMaxUrlLength * sizeof(wchar_t)), &bytesRead,
+                  nullptr))
+        return std::wstring();
+    const size_t units = bytesRead / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units && text[length] != L'\0')
+        ++length;
+    return std::wstring(text.data(), length);
 }

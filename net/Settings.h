@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // The user's results-page address, kept in the hidden file "user_url" of the
@@ -31,3 +33,9 @@ private:
     std::wstring m_filePath;
     std::wstring m_url;
 };
+
+// The address stored in an open "user_url" file: its UTF-16 text up to the
+// first NUL, read from the start and cut at CSettings::kMaxUrlLength. A
+// damaged file (odd length, no NUL, empty, huge) gives what can be read
+// within that bound; a failed read gives the empty text.
+std::wstring ReadStoredUrl(HANDLE file);

@@ -16,6 +16,19 @@ bool CRegistryKey::Create(HKEY root, const std::wstring& subKey, REGSAM access)
     return true;
 }
 
+bool CRegistryKey::Open(HKEY root, const std::wstring& subKey, REGSAM access)
+{
+    Close();
+    LONG result = RegOpenKeyExW(root, subKey.c_str(), 0, access, &m_key);
+    if (result != ERROR_SUCCESS)
+    {
+        m_key = nullptr;
+        SetLastError(static_cast<DWORD>(result));
+        return false;
+    }
+    return true;
+}
+
 bool CRegistryKey::ReadString(const std::wstring& name, std::wstring& value, DWORD maxChars) const
 {
     if (!m_key)
@@ -42,6 +55,36 @@ bool CRegistryKey::WriteString(const std::wstring& name, const std::wstring& val
         return false;
     LONG result = RegSetValueExW(m_key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    if (result != ERROR_SUCCESS)
+    {
+        SetLastError(static_cast<DWORD>(result));
+        return false;
+    }
+    return true;
+}
+
+bool CRegistryKey::ReadDword(const std::wstring& name, DWORD& value) const
+{
+    if (!m_key)
+        return false;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD bytes = sizeof(data);
+    LONG result = RegQueryValueExW(m_key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &bytes);
+    if (result != ERROR_SUCCESS || type != REG_DWORD || bytes != sizeof(data))
+    {
+        SetLastError(result != ERROR_SUCCESS ? static_cast<DWORD>(result) : ERROR_INVALID_DATA);
+        return false;
+    }
+    value = data;
+    return true;
+}
+
+bool CRegistryKey::WriteDword(const std::wstring& name, DWORD value)
+{
+    if (!m_key)
+        return false;
+    LONG result = RegSetValueExW(m_key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
     if (result != ERROR_SUCCESS)
     {
         SetLastError(static_cast<DWORD>(result));

@@ -15,11 +15,18 @@ public:
     // Opens the key, creating it when it is missing. False (with the error
     // code in GetLastError) when it cannot be opened.
     bool Create(HKEY root, const std::wstring& subKey, REGSAM access);
+    // Opens an existing key only. False (with the error code in
+    // GetLastError) when it is missing or the access is refused.
+    bool Open(HKEY root, const std::wstring& subKey, REGSAM access);
 
     // A string value of at most maxChars characters (terminator included).
     // False when the value is missing, not a string or longer.
     bool ReadString(const std::wstring& name, std::wstring& value, DWORD maxChars) const;
     bool WriteString(const std::wstring& name, const std::wstring& value);
+
+    // A REG_DWORD value. False when the value is missing or of another type.
+    bool ReadDword(const std::wstring& name, DWORD& value) const;
+    bool WriteDword(const std::wstring& name, DWORD value);
 
     void Close();
 

@@ -31,21 +31,6 @@ private:
     std::wstring m_key;
 };
 
-bool RunToEnd(const std::wstring& program, std::wstring commandLine)
-{
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return false;
-    ::CloseHandle(process.hThread);
-    CScopedHandle running(process.hProcess);
-    DWORD exitCode = 1;
-    return ::WaitForSingleObject(running.Get(), 60000) == WAIT_OBJECT_0
-        && ::GetExitCodeProcess(running.Get(), &exitCode) && exitCode == 0;
-}
-
 // The file's bytes as UTF-16LE text.
 std::wstring ReadText(const std::wstring& path)
 {
@@ -61,19 +46,46 @@ std::wstring ReadText(const std::wstring& path)
 }
 }
 
+int RunProgramToEnd(const std::wstring& program, const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return -1;
+    ::CloseHandle(process.hThread);
+    CScopedHandle running(process.hProcess);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(running.Get(), 60000) != WAIT_OBJECT_0)
+    {
+        // Hung (or waiting for a box nobody answers): not left behind.
+        ::TerminateProcess(running.Get(), 1);
+        return -2;
+    }
+    ::GetExitCodeProcess(running.Get(), &exitCode);
+    return static_cast<int>(exitCode);
+}
+
+int RunCopyUnder(const std::wstring& stem, const std::wstring& wineVersion, const std::wstring& folder,
+                 const std::wstring& arguments)
+{
+    const std::wstring name = stem + L"_" + wineVersion + L".exe";
+    const std::wstring program = folder + L"\\" + name;
+    if (!::CopyFileW((GetProgramFolder() + L"\\" + stem + L".exe").c_str(), program.c_str(), FALSE))
+        return -1;
+    CWineVersionOverride version(name, wineVersion);
+    return RunProgramToEnd(program, arguments);
+}
+
 std::wstring RunOsProbeUnder(const std::wstring& wineVersion, const std::wstring& folder, const std::wstring& query)
 {
-    const std::wstring name = L"os_probe_" + wineVersion + L".exe";
-    const std::wstring program = folder + L"\\" + name;
-    const std::wstring output = program + L".txt";
-    if (!::CopyFileW((GetProgramFolder() + L"\\os_probe.exe").c_str(), program.c_str(), FALSE))
-        return L"<no os_probe.exe beside the program>";
-
-    CWineVersionOverride version(name, wineVersion);
-    std::wstring commandLine = L"\"" + program + L"\" \"" + output + L"\"";
+    const std::wstring output = folder + L"\\os_probe_" + wineVersion + L".exe.txt";
+    std::wstring arguments = L"\"" + output + L"\"";
     if (!query.empty())
-        commandLine += L" " + query;
-    if (!RunToEnd(program, commandLine))
+        arguments += L" " + query;
+    if (RunCopyUnder(L"os_probe", wineVersion, folder, arguments) != 0)
         return L"<probe failed>";
     return ReadText(output);
 }

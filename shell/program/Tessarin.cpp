@@ -1,15 +1,22 @@
 // The main program's entry function.
 #include <windows.h>
 
+#include "shell/CommandLine.h"
 #include "shell/Module.h"
+#include "shell/Restart.h"
 #include "shell/StartUp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
 {
+    const StartupCommand command = ParseStartupCommand(commandLine);
+    if (!PrepareStart(command))
+        return 0;
     if (!StartCom())
         return 0;
     StartCommonControls();
     g_module.Init(instance);
+    if (RunOneShotCommand(command) || CheckPendingRestart())
+        return 0;
     int exitCode = 0;
     if (IsAnotherInstanceRunning(exitCode))
         return exitCode;

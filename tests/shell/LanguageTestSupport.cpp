@@ -33,23 +33,40 @@ std::wstring ReadRegistryText(HKEY root, const std::wstring& key, const std::wst
 CSavedRegistryValue::CSavedRegistryValue(HKEY root, std::wstring key, std::wstring name)
     : m_root(root), m_key(std::move(key)), m_name(std::move(name))
 {
-    m_value = ReadRegistryText(m_root, m_key, m_name);
-    m_existed = m_value != L"<missing>";
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(m_root, m_key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(opened, m_name.c_str(), nullptr, &m_type, nullptr, &bytes) == ERROR_SUCCESS)
+    {
+        m_data.resize(bytes);
+        m_existed = RegQueryValueExW(opened, m_name.c_str(), nullptr, &m_type, m_data.data(), &bytes)
+            == ERROR_SUCCESS;
+    }
+    RegCloseKey(opened);
 }
 
 CSavedRegistryValue::~CSavedRegistryValue()
 {
     if (m_existed)
-        Set(m_value);
+        SetRaw(m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
     else
         Remove();
 }
 
 void CSavedRegistryValue::Set(const std::wstring& value) const
 {
-    CRegistryKey key;
-    if (key.Create(m_root, m_key, KEY_WRITE))
-        key.WriteString(m_name, value);
+    SetRaw(REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void CSavedRegistryValue::SetRaw(DWORD type, const void* data, DWORD bytes) const
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(m_root, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, m_name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes);
+    RegCloseKey(key);
 }
 
 void CSavedRegistryValue::Remove() const

@@ -1,0 +1,74 @@
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "net/Settings.h"
+#include "testbed/ProgramLog.h"
+#include "tests/shell/ShellTestSupport.h"
+
+namespace
+{
+std::wstring Loaded(const std::wstring& path)
+{
+    return CSettings(path).GetUrl();
+}
+}
+
+TEST(Settings, AddressSurvivesTheObjectAsHiddenUtf16WithOneNul)
+{
+    CScratchFolder folder;
+    const std::wstring path = folder / L"user_url";
+    const std::wstring url = L"http://a.test/";  // 14 characters
+    const size_t logStart = ReadProgramLog().size();
+    {
+        CSettings settings(path);
+        settings.SetUrl(url);
+    }
+    EXPECT_NE(ReadProgramLog().substr(logStart).find(L"Error:\tCannot load user's url\t(last error = 2)"),
+              std::wstring::npos);
+    EXPECT_EQ(ReadBytes(path), Utf16Bytes(url) + std::string(2, '\0'));
+    EXPECT_EQ(ReadBytes(path).size(), 30u);
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(Loaded(path), url);
+}
+
+TEST(Settings, UnwritableFileIsLoggedAndNothingElse)
+{
+    CScratchFolder folder;
+    const size_t logStart = ReadProgramLog().size();
+    {
+        CSettings settings(folder / L"missing folder\\user_url");
+        settings.SetUrl(L"http://lost.test/");
+    }
+    EXPECT_NE(ReadProgramLog().substr(logStart).find(L"Error:\tCannot save user's url\t(last error = 3)"),
+              std::wstring::npos);
+}
+
+TEST(Settings, DamagedFilesLoadWithinBounds)
+{
+    const std::wstring longText(5 * 1024 * 1024, L'x');  // 10 MB without a NUL
+    const struct
+    {
+        const char* name;
+        std::string bytes;
+        std::wstring expected;
+    } cases[] = {
+        {"empty", "", L""},
+        {"no NUL", Utf16Bytes(L"http://a.test/p"), L"http://a.test/p"},
+        {"odd length", Utf16Bytes(L"http://a.test/p") + "x", L"http://a.test/p"},
+        {"text after the NUL", Utf16Bytes(L"http://a.test/") + std::string(2, '\0') + Utf16Bytes(L"junk"),
+         L"http://a.test/"},
+        {"single byte", "h", L""},
+        {"10 MB", Utf16Bytes(longText), longText.substr(0, CSettings::kMaxUrlLength)},
+    };
+    CScratchFolder folder;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::wstring path = folder / L"user_url";
+        WriteBytes(path, c.bytes);
+        EXPECT_EQ(Loaded(path), c.expected);
+    }
+}

@@ -1,0 +1,178 @@
+#include <windows.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "shell/Folders.h"
+#include "shell/InstallActions.h"
+#include "shell/ProgramKey.h"
+#include "testbed/MessageBoxAnswerer.h"
+#include "testbed/OsProbeRun.h"
+#include "testbed/ProgramLog.h"
+#include "testbed/UrlRecorder.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/shell/StartupTestSupport.h"
+
+namespace
+{
+bool IsCompanyPage(const std::wstring& url, const std::wstring& page)
+{
+    return std::regex_match(url, std::wregex(L"http://www\\.quorvane\\.test/zentrix/" + page
+                                             + L"\\?UID=[0-9a-f]{8}(-[0-9a-f]{8}){3}&lang=en&os=s"));
+}
+
+std::string StoredAddress(const std::wstring& url)
+{
+    return Utf16Bytes(url) + std::string(2, '\0');
+}
+
+// The main program, run from a scratch folder with a stand-in driver and
+// its language beside it. This test program holds the single-instance lock,
+// so a start that gets past the command line shows a box instead of a window.
+class CProgramRun
+{
+public:
+    explicit CProgramRun(const std::wstring& program = GetProgramFolder() + L"\\Tessarin.exe")
+    {
+        m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
+        WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
+    }
+    bool Copied() const { return m_copied; }
+    int Run(const std::wstring& commandLine) const { return RunProgramToEnd(Program(), commandLine); }
+    std::string DriverBytes() const { return ReadBytes(m_folder / L"zxq.sys"); }
+    const CScratchFolder& Folder() const { return m_folder; }
+
+private:
+    std::wstring Program() const { return m_folder / L"Tessarin.exe"; }
+
+    CScratchFolder m_folder;
+    CEnglishBeside m_english{m_folder.Path()};
+    bool m_copied = false;
+};
+
+// The program's stored user address, put back when the object goes.
+class CSavedUserAddress
+{
+public:
+    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadBytes(Path())) {}
+    ~CSavedUserAddress()
+    {
+        DeleteFileW(Path().c_str());
+        if (m_existed)
+            WriteBytes(Path(), m_bytes);
+    }
+    static std::wstring Path() { return GetAppDataFolder() + L"\\user_url"; }
+
+private:
+    bool m_existed;
+    std::string m_bytes;
+};
+}
+
+TEST(CommandLine, InstallTwiceThenUninstall)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CUrlRecorder browser(program.Folder() / L"urls.txt");
+    ASSERT_TRUE(browser.IsRegistered());
+    CSavedUserAddress saved;
+    WriteBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
+
+    EXPECT_EQ(program.Run(L"install"), 0);
+    std::vector<std::wstring> urls = browser.WaitForUrls(1, 20000);
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_TRUE(IsCompanyPage(urls[0], L"install")) << Narrow(urls[0]);
+    const DriverServiceConfig config = QueryDriverService();
+    EXPECT_TRUE(config.exists);
+    EXPECT_EQ(config.type, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
+    EXPECT_EQ(config.start, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(config.imagePath, L"system32\\DRIVERS\\zxq.sys");
+    EXPECT_EQ(config.displayName, L"zxq");
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
+
+    // The second install finds the service and an older driver file.
+    WriteBytes(DriverTargetPath(), "older driver");
+    const size_t logStart = ReadProgramLog().size();
+    EXPECT_EQ(program.Run(L"s_install"), 0);
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_TRUE(QueryDriverService().exists);
+    EXPECT_EQ(ReadProgramLog().substr(logStart).find(L"Error:\t"), std::wstring::npos);
+
+    EXPECT_EQ(program.Run(L"UNINSTALL"), 0);
+    urls = browser.WaitForUrls(2, 20000);
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_TRUE(IsCompanyPage(urls[1], L"uninstall")) << Narrow(urls[1]);
+    EXPECT_FALSE(QueryDriverService().exists);
+    EXPECT_FALSE(PathExists(DriverTargetPath()));
+}
+
+TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(1);
+    // Cancel: nothing restarts, and the program ends before its instance
+    // check.
+    CMessageBoxAnswerer answerer(L"Zentrix", IDCANCEL);
+    EXPECT_EQ(program.Run(L""), 0);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"In order to complete this installation you must restart "
+                                                          L"your computer. Would you like to do this now?"});
+    EXPECT_EQ(RunAtStartUpText(), L"1");
+}
+
+TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    flag.SetDword(0);
+    CProgramKeyDenied denied;
+    ASSERT_TRUE(denied.IsDenied());
+    const struct
+    {
+        const wchar_t* commandLine;
+        bool told;
+    } cases[] = {{L"s_install", true}, {L"autorun", false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.commandLine));
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        EXPECT_EQ(program.Run(c.commandLine), 0);
+        EXPECT_EQ(answerer.Texts(),
+                  c.told ? std::vector<std::wstring>{L"Application requires administrator permissions. Please log in "
+                                                     L"as an administrator."}
+                         : std::vector<std::wstring>());
+        EXPECT_FALSE(QueryDriverService().exists);
+    }
+}
+
+// A 32-bit program on 64-bit Windows must reach the real system32\drivers,
+// not the SysWOW64 view of it, when it copies and when it deletes.
+TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
+{
+    const std::wstring shipped = std::wstring(TESSARIN_SHIP_X86_BIN L"\\Tessarin.exe");
+    if (!PathExists(shipped))
+        GTEST_SKIP() << "no 32-bit build at " << Narrow(shipped);
+    CProgramRun program(shipped);
+    ASSERT_TRUE(program.Copied());
+    // A 32-bit program reads the 32-bit view of the program's key.
+    CSavedRegistryValue language(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wow6432Node\\Tessarin", L"Language");
+    language.Set(L"English");
+    const int installed = program.Run(L"s_install");
+    if (installed == -1)
+        GTEST_SKIP() << "this machine cannot start 32-bit programs";
+    EXPECT_EQ(installed, 0);
+
+    const std::wstring windows = GetSystemFolder().substr(0, GetSystemFolder().rfind(L'\\'));
+    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_FALSE(PathExists(windows + L"\\syswow64\\drivers\\zxq.sys"));
+
+    EXPECT_EQ(program.Run(L"s_uninstall"), 0);
+    EXPECT_FALSE(PathExists(DriverTargetPath()));
+}
