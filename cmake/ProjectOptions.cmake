@@ -27,6 +27,9 @@ function(tessarin_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC tessarin_options ${ARGN})
+  # The subsystem libraries call each other in cycles; the linker sees each
+  # cycle often enough to resolve it whatever order it meets them in.
+  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 4)
 endfunction()
 
 # A console program with a wide-character entry point.
