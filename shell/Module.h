@@ -8,6 +8,8 @@
 #include "shell/LogFile.h"
 #include "shell/SingleInstanceLock.h"
 
+class CMessageLoop;
+
 // The one global object of the main program: owner of every long-lived
 // service. Other code reaches the log, the languages, the run controller,
 // the machine identifier and the main window handle only through it.
@@ -54,6 +56,15 @@ public:
     HWND GetMainWindow() const { return m_mainWindow; }
     void SetMainWindow(HWND window) { m_mainWindow = window; }
 
+    // The UI thread's message loop while it runs; null otherwise. Windows
+    // register their message filters with it.
+    CMessageLoop* GetMessageLoop() const { return m_messageLoop; }
+    void SetMessageLoop(CMessageLoop* loop) { m_messageLoop = loop; }
+
+    // The module whose resources the windows load.
+    HINSTANCE GetResourceInstance() const { return m_resourceInstance; }
+    void SetResourceInstance(HINSTANCE instance) { m_resourceInstance = instance; }
+
     // Creates the folder again if it was deleted meanwhile.
     std::wstring GetAppDataFolder() const;
 
@@ -69,6 +80,8 @@ private:
     CTester m_tester;
     std::wstring m_uid;
     HWND m_mainWindow = nullptr;
+    CMessageLoop* m_messageLoop = nullptr;
+    HINSTANCE m_resourceInstance = nullptr;
 };
 
 extern CModule g_module;

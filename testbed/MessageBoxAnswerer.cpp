@@ -92,8 +92,10 @@ BOOL CALLBACK CMessageBoxAnswerer::VisitWindow(HWND window, LPARAM param)
 
 void CMessageBoxAnswerer::AnswerIfWanted(HWND window)
 {
-    // A box becomes visible only once its text is set.
-    if (!IsWindowVisible(window) || ClassName(window) != L"#32770" || WindowText(window) != m_title)
+    // A box becomes visible only once its text is set. The main window is a
+    // dialog with the same title, but without a caption.
+    if (!IsWindowVisible(window) || ClassName(window) != L"#32770" || WindowText(window) != m_title
+        || !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION))
         return;
     {
         CCriticalSectionLock lock(m_lock);

@@ -1,0 +1,97 @@
+#include "shell/StartUp.h"
+
+#include <objbase.h>
+#include <commctrl.h>
+
+#include "engine/Tester.h"
+#include "net/Update.h"
+#include "shell/MainDlg.h"
+#include "shell/Module.h"
+#include "shell/gui/GdiPlus.h"
+#include "shell/gui/MessageLoop.h"
+
+namespace
+{
+const wchar_t kTitle[] = L"Zentrix";
+
+// GDI+ for the windows while it lives.
+class CGdiPlusSession
+{
+public:
+    CGdiPlusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&m_token, &input, nullptr) != Gdiplus::Ok)
+            g_module.Log(L"Error:\tGDI+ could not be started\t(last error = 0)");
+    }
+    ~CGdiPlusSession()
+    {
+        if (m_token)
+            Gdiplus::GdiplusShutdown(m_token);
+    }
+    CGdiPlusSession(const CGdiPlusSession&) = delete;
+    CGdiPlusSession& operator=(const CGdiPlusSession&) = delete;
+
+private:
+    ULONG_PTR m_token = 0;
+};
+}
+
+bool StartCom()
+{
+    if (FAILED(CoInitialize(nullptr)))
+        return false;
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_NONE, nullptr);
+    return true;
+}
+
+void StartCommonControls()
+{
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+bool IsAnotherInstanceRunning(int& exitCode)
+{
+    if (g_module.IsFirstInstance())
+        return false;
+    exitCode = MessageBoxW(nullptr, g_module.GetString(29), kTitle, MB_ICONWARNING);
+    return true;
+}
+
+int RunNormalStart(HINSTANCE instance, LPCWSTR commandLine, int showCommand, CTester& tester)
+{
+    // May end the program here to install a newer version.
+    CheckForUpdates();
+    tester.CreateTests();
+    int exitCode = 0;
+    {
+        CGdiPlusSession gdiPlus;
+        g_module.SetResourceInstance(instance);
+        exitCode = RunMainWindow(commandLine, showCommand, tester);
+    }
+    tester.Shutdown();
+    g_module.Term();
+    CoUninitialize();
+    return exitCode;
+}
+
+int RunMainWindow(LPCWSTR, int showCommand, CTester& tester)
+{
+    CMessageLoop loop;
+    g_module.SetMessageLoop(&loop);
+    int exitCode = 0;
+    {
+        CMainDlg window(tester);
+        if (window.Create(g_module.GetResourceInstance()))
+        {
+            ShowWindow(window, showCommand);
+            exitCode = loop.Run();
+        }
+        else
+            g_module.LogError(L"cannot create the main window", GetLastError());
+    }
+    g_module.SetMessageLoop(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,17 @@
+// The main program's entry function.
+#include <windows.h>
+
+#include "shell/Module.h"
+#include "shell/StartUp.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
+{
+    if (!StartCom())
+        return 0;
+    StartCommonControls();
+    g_module.Init(instance);
+    int exitCode = 0;
+    if (IsAnotherInstanceRunning(exitCode))
+        return exitCode;
+    return RunNormalStart(instance, commandLine, showCommand, g_module.GetTester());
+}
