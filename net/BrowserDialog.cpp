@@ -60,6 +60,7 @@ unsigned __stdcall CBrowserDialog::WatchForDocumentWindow(void* param)
 
 void CBrowserDialog::OnInit()
 {
+    SetProgramIcons();
     SetWindowTextW(Window(), m_title.c_str());
     RECT client;
     GetClientRect(Window(), &client);

@@ -40,6 +40,7 @@ unsigned __stdcall CDownloadProgressDlg::DownloadThread(void* param)
 
 void CDownloadProgressDlg::OnInit()
 {
+    SetProgramIcons();
     SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SetDlgItemTextW(Window(), IDCANCEL, g_module.GetString(kTextCancel));
     SetDlgItemTextW(Window(), IDC_DOWNLOAD_CAPTION, g_module.GetString(kTextDownloading));

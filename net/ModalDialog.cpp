@@ -1,5 +1,7 @@
 #include "net/ModalDialog.h"
 
+#include "resources/ResourceIds.h"
+
 INT_PTR CModalDialog::DoModal(HWND owner)
 {
     return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner, &DialogProc,
@@ -23,4 +25,20 @@ INT_PTR CALLBACK CModalDialog::DialogProc(HWND window, UINT message, WPARAM wPar
         return result;
     SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
     return TRUE;
+}
+
+void CModalDialog::SetProgramIcons()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const struct
+    {
+        WPARAM kind;
+        int metric;
+    } sizes[] = {{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}};
+    for (const auto& size : sizes)
+    {
+        const int pixels = GetSystemMetrics(size.metric);
+        HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, pixels, pixels, LR_SHARED);
+        SendMessageW(m_window, WM_SETICON, size.kind, reinterpret_cast<LPARAM>(icon));
+    }
 }

@@ -20,6 +20,9 @@ protected:
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
     HWND Window() const { return m_window; }
     void End(INT_PTR result) { EndDialog(m_window, result); }
+    // The program's icon, big and small, for the dialog's caption and task
+    // bar button.
+    void SetProgramIcons();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

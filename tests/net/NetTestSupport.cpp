@@ -45,8 +45,9 @@ unsigned __stdcall CWindowWatcher::Watch(void* param)
     auto* self = static_cast<CWindowWatcher*>(param);
     while (!self->m_done && WaitForSingleObject(self->m_stop.Get(), self->m_pollMs) == WAIT_TIMEOUT)
     {
+        // A dialog becomes visible once its controls are set up.
         HWND window = FindWindowW(nullptr, self->m_caption.c_str());
-        if (window && self->m_act(window))
+        if (window && IsWindowVisible(window) && self->m_act(window))
             InterlockedExchange(&self->m_done, 1);
     }
     return 0;

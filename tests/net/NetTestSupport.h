@@ -13,8 +13,8 @@ CStandInServer& StandIn();
 #include "engine/ScopedHandle.h"
 
 // Drives a window from a thread of its own: every pollMs it looks for a
-// top-level window with the caption (of any process) and, while one is
-// there, calls act with it until act returns true.
+// visible top-level window with the caption (of any process) and, while one
+// is there, calls act with it until act returns true.
 class CWindowWatcher
 {
 public:

@@ -244,3 +244,29 @@ TEST_F(UpdateHandOverTest, BadRepliesAreLoggedAndStartUpGoesOn)
         EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(c.line)) << c.line;
     }
 }
+
+TEST_F(UpdateHandOverTest, ProxyDialogLetsTheCheckThrough)
+{
+    struct Case
+    {
+        int button;
+        bool failed;
+    } cases[] = {{IDOK, false}, {IDCANCEL, true}};
+    for (const Case& c : cases)
+    {
+        ASSERT_TRUE(StandIn().SetRoute(L"/update", {{L"body", L"<update><product><version>1.0</version></product></update>"},
+                                                    {L"auth", L"proxy-basic"}, {L"user", L"ann"}, {L"password", L"pw"}}));
+        CWindowWatcher typist(L"Connecting to proxy-server", [&c](HWND dialog) {
+            SetDlgItemTextW(dialog, IDC_PROXY_USER, L"ann");
+            SetDlgItemTextW(dialog, IDC_PROXY_PASSWORD, L"pw");
+            PostMessageW(dialog, WM_COMMAND, c.button, 0);
+            return true;
+        });
+        const size_t logStart = ReadProgramLog().size();
+        EXPECT_EQ(kProbeReturned, RunProbe());
+        EXPECT_TRUE(typist.Done());
+        const std::wstring log = ReadProgramLog().substr(logStart);
+        EXPECT_EQ(c.failed, log.find(L"Error:\tAuthentication proxy fails.\t") != std::wstring::npos) << log;
+        EXPECT_EQ(c.failed, log.find(L"Error:\tInvalid server response.\t") != std::wstring::npos) << log;
+    }
+}
