@@ -34,6 +34,11 @@ bool FindTopLevel(const CXmlDocument& document, const std::wstring& name, CXmlNo
 }
 }
 
+bool IsWebAddress(const std::wstring& url)
+{
+    return _wcsnicmp(url.c_str(), L"http://", 7) == 0 || _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+}
+
 bool HandleInitReply(const std::wstring& reply, std::wstring& url)
 {
     CXmlDocument document;
@@ -55,6 +60,13 @@ std::wstring ExchangeResults(const std::wstring& host, int port, const std::wstr
         client.Send(kInitPath, &parameters);
         std::wstring url;
         HandleInitReply(ReplyBytesToText(client.ReadWhole()), url);
+        // The address is opened with the shell: anything but a web page
+        // (a local program, a file) is refused.
+        if (!url.empty() && !IsWebAddress(url))
+        {
+            g_module.LogError(L"The results page address is no web address: " + url, ERROR_INVALID_DATA);
+            return std::wstring();
+        }
         return url;
     }
     catch (const Exception::CNetworkException& error)

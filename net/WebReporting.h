@@ -12,7 +12,8 @@ void PostResults(const std::wstring& documentText);
 
 // The upload exchange itself, with the site at host:port (the system's
 // proxy configuration applies). The page address of the reply, or empty
-// when the exchange failed (logged) or the reply names none.
+// when the exchange failed (logged), the reply names none, or it names
+// something other than an http or https address (logged).
 std::wstring ExchangeResults(const std::wstring& host, int port, const std::wstring& uid,
                              const std::wstring& documentText);
 
@@ -20,3 +21,6 @@ std::wstring ExchangeResults(const std::wstring& host, int port, const std::wstr
 // top-level "root" element. False when the text is no XML or has no such
 // element.
 bool HandleInitReply(const std::wstring& reply, std::wstring& url);
+
+// True for an address that starts with "http://" or "https://".
+bool IsWebAddress(const std::wstring& url);

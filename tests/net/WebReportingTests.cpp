@@ -71,23 +71,32 @@ TEST_F(WebReportingTest, UploadSendsIdAndDocumentAndReadsTheAddress)
 
 TEST_F(WebReportingTest, BadRepliesAreLoggedOrIgnored)
 {
+    const wchar_t* const kReceiveError = L"Error:\tReceiving data from server error.. Last error: ";
+    const wchar_t* const kNotWebAddress = L"Error:\tThe results page address is no web address: ";
     struct Case
     {
         CStandInServer::Fields route;
-        bool logged;
+        const wchar_t* logged;
     } cases[] = {
-        {{{L"body", L"<root><url>x"}, {L"repeat", L"10000000"}}, true},
-        {{{L"body", L"<root><url>http://cut</url></root>"}, {L"length", L"short"}}, true},
-        {{{L"body", L"<html>not found</html>"}, {L"status", L"404"}}, false},
-        {{{L"body", L"<root><url>"}}, false},
+        {{{L"body", L"<root><url>x"}, {L"repeat", L"10000000"}}, kReceiveError},
+        {{{L"body", L"<root><url>http://cut</url></root>"}, {L"length", L"short"}}, kReceiveError},
+        {{{L"body", L"<root><url>C:\\Windows\\notepad.exe</url></root>"}}, kNotWebAddress},
+        {{{L"body", L"<root><url>file:///C:/x.exe</url></root>"}}, kNotWebAddress},
+        {{{L"body", L"<html>not found</html>"}, {L"status", L"404"}}, nullptr},
+        {{{L"body", L"<root><url>"}}, nullptr},
     };
     for (const Case& c : cases)
     {
         ASSERT_TRUE(StandIn().SetRoute(L"/common/init", c.route));
         CLogTail log;
         EXPECT_EQ(L"", ExchangeResults(kSite, 80, L"uid", L"<tessarin/>")) << c.route.at(L"body");
-        EXPECT_EQ(c.logged, log.Text().find(L"Error:\tReceiving data from server error.. Last error: ") !=
-                                std::wstring::npos)
-            << log.Text();
+        if (c.logged)
+        {
+            EXPECT_NE(std::wstring::npos, log.Text().find(c.logged)) << log.Text();
+        }
+        else
+        {
+            EXPECT_EQ(std::wstring::npos, log.Text().find(L"Error:\t")) << log.Text();
+        }
     }
 }
