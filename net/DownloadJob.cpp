@@ -6,17 +6,6 @@
 #include "net/HttpException.h"
 #include "net/Update.h"
 #include "net/WinHttpSupport.h"
-#include "shell/Module.h"
-
-namespace
-{
-const wchar_t kUserAgent[] = L"Tessarin";
-
-void LogFailure(const wchar_t* text)
-{
-    g_module.LogError(text, GetLastError());
-}
-}
 
 CDownloadJob::CDownloadJob(std::wstring url, std::wstring path, HWND window)
     : m_url(std::move(url)), m_path(std::move(path)), m_window(window)
@@ -91,7 +80,7 @@ void ReceiveInto(HINTERNET request, HANDLE file, CDownloadJob& job)
     // A cancelled job's request fails on purpose: not worth a log line.
     auto fail = [&job](const wchar_t* text) {
         if (!job.IsCancelled())
-            LogFailure(text);
+            LogUpdateFailure(text);
     };
     DWORD total = 0;
     for (;;)
@@ -108,7 +97,7 @@ void ReceiveInto(HINTERNET request, HANDLE file, CDownloadJob& job)
         }
         catch (const std::bad_alloc&)
         {
-            return LogFailure(L"Receiving data from server error. Out of memory.");
+            return LogUpdateFailure(L"Receiving data from server error. Out of memory.");
         }
         DWORD read = 0;
         if (!WinHttpReadData(request, buffer.data(), available, &read))
@@ -126,32 +115,32 @@ void DownloadFile(CDownloadJob& job)
 {
     std::wstring host, path;
     if (!SplitDownloadUrl(job.Url(), host, path))
-        return LogFailure(L"Invalid url for downloading.");
+        return LogUpdateFailure(L"Invalid url for downloading.");
     ProxySelection proxy;
     SelectProxy(L"", 0, proxy);
-    CInternetHandle session(OpenSession(kUserAgent, proxy));
+    CInternetHandle session(OpenSession(kUpdateUserAgent, proxy));
     if (!session)
-        return LogFailure(NetworkText::kConnectionError);
+        return LogUpdateFailure(NetworkText::kConnectionError);
     CInternetHandle connection(WinHttpConnect(session.Get(), host.c_str(), INTERNET_DEFAULT_HTTP_PORT, 0));
     if (!connection)
-        return LogFailure(NetworkText::kConnectionError);
+        return LogUpdateFailure(NetworkText::kConnectionError);
     HINTERNET request = WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
     if (!request)
-        return LogFailure(NetworkText::kSendError);
+        return LogUpdateFailure(NetworkText::kSendError);
     if (!job.Attach(request))
         return;
     if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-        LogFailure(NetworkText::kSendError);
+        LogUpdateFailure(NetworkText::kSendError);
     else if (!WinHttpReceiveResponse(request, nullptr))
-        LogFailure(L"AnReceiving data from server error.");
+        LogUpdateFailure(L"AnReceiving data from server error.");
     else
     {
         HandleProxyAuthentication(request, RequestBody());
         CScopedHandle file = AdoptFileHandle(CreateFileW(job.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
-            LogFailure(L"Receiving data from server error. Can't create file on disk.");
+            LogUpdateFailure(L"Receiving data from server error. Can't create file on disk.");
         else if (!job.IsCancelled())
             ReceiveInto(request, file.Get(), job);
     }

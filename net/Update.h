@@ -22,6 +22,9 @@ struct UpdateInfo
     std::wstring message;
 };
 
+// How the update check and the download introduce themselves.
+constexpr wchar_t kUpdateUserAgent[] = L"Tessarin";
+
 // Window messages to the download dialog: bytes received so far, and the
 // end of the download (whatever its outcome).
 const UINT WM_DOWNLOAD_PROGRESS = WM_USER + 5;
@@ -52,6 +55,9 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file
 // cannot be read.
 bool ComputeFileMd5(const std::wstring& path, std::wstring& md5);
+
+// Logs "Error:\t<text>\t(last error = <n>)" with the current last error.
+void LogUpdateFailure(const wchar_t* text);
 
 // Answers a 401 or 407 of the request with credentials the user types into
 // the proxy dialog. True when no challenge was there or it was answered with

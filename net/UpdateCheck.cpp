@@ -17,15 +17,9 @@ using namespace Utils::Network;
 
 namespace
 {
-const wchar_t kUserAgent[] = L"Tessarin";
 const wchar_t kUpdatePath[] = L"/update";
 const wchar_t kProductCode[] = L"ZX";
 const int kTextUpdateAvailable = 32;
-
-void LogFailure(const wchar_t* text)
-{
-    g_module.LogError(text, GetLastError());
-}
 
 // A decimal byte count; 0 for anything else (the size only feeds the
 // progress display).
@@ -78,22 +72,22 @@ bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
 {
     ProxySelection proxy;
     SelectProxy(L"", 0, proxy); // unreadable settings leave the default access
-    CInternetHandle session(OpenSession(kUserAgent, proxy));
+    CInternetHandle session(OpenSession(kUpdateUserAgent, proxy));
     if (!session)
-        return LogFailure(NetworkText::kConnectionError), false;
+        return LogUpdateFailure(NetworkText::kConnectionError), false;
     CInternetHandle connection(WinHttpConnect(session.Get(), kUpdateServerHost, INTERNET_DEFAULT_HTTP_PORT, 0));
     if (!connection)
-        return LogFailure(NetworkText::kConnectionError), false;
+        return LogUpdateFailure(NetworkText::kConnectionError), false;
     CInternetHandle request(WinHttpOpenRequest(connection.Get(), L"POST", kUpdatePath, nullptr, WINHTTP_NO_REFERER,
                                                WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     if (!request)
-        return LogFailure(NetworkText::kSendError), false;
+        return LogUpdateFailure(NetworkText::kSendError), false;
 
     CSimplePostParametersSet parameters;
     if (!parameters.Add(CSimpleTextParameter(L"xml", BuildUpdateRequest(version))))
-        return LogFailure(L"convert request to UTF8 failed."), false;
+        return LogUpdateFailure(L"convert request to UTF8 failed."), false;
     if (!parameters.Add(CSimpleTextParameter(L"UID", g_module.GetUID())))
-        return LogFailure(L"convert UID to UTF8 failed."), false;
+        return LogUpdateFailure(L"convert UID to UTF8 failed."), false;
     size_t length = 0;
     RequestBody body;
     body.header = kFormContentType;
@@ -101,14 +95,14 @@ bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
     body.length = static_cast<DWORD>(length);
     if (!WinHttpSendRequest(request.Get(), body.header, static_cast<DWORD>(-1), const_cast<void*>(body.data),
                             body.length, body.length, 0))
-        return LogFailure(NetworkText::kSendError), false;
+        return LogUpdateFailure(NetworkText::kSendError), false;
     if (!WinHttpReceiveResponse(request.Get(), nullptr))
-        return LogFailure(NetworkText::kReceiveError), false;
+        return LogUpdateFailure(NetworkText::kReceiveError), false;
     HandleProxyAuthentication(request.Get(), body); // a failure shows in the reply
 
     std::string bytes;
     if (!ReadReplyBody(request.Get(), kMaxReplyBytes, bytes))
-        return LogFailure(NetworkText::kReceiveError), false;
+        return LogUpdateFailure(NetworkText::kReceiveError), false;
     reply = ReplyBytesToText(bytes);
     return true;
 }
@@ -171,6 +165,11 @@ bool IsVersionLower(const Version& a, const Version& b)
     return a < b;
 }
 
+void LogUpdateFailure(const wchar_t* text)
+{
+    g_module.LogError(text, GetLastError());
+}
+
 bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body)
 {
     if (!IsAuthenticationStatus(QueryStatusCode(request)))
@@ -179,7 +178,7 @@ bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body)
     if (dialog.DoModal(GetActiveWindow()) != IDOK ||
         RunAuthentication(request, dialog.GetUser(), dialog.GetPassword(), body) != HTTP_STATUS_OK)
     {
-        LogFailure(NetworkText::kAuthenticationError);
+        LogUpdateFailure(NetworkText::kAuthenticationError);
         return false;
     }
     return true;
@@ -195,7 +194,7 @@ void CheckForUpdates()
     UpdateInfo info;
     if (!ParseUpdateReply(reply, info))
     {
-        LogFailure(L"Invalid server response.");
+        LogUpdateFailure(L"Invalid server response.");
         return;
     }
     if (!info.message.empty())
