@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/ComSupport.h"
-#include "engine/XmlDocument.h"
 #include "net/BrowserDialog.h"
 #include "net/DownloadJob.h"
 #include "net/DownloadProgressDlg.h"
@@ -102,22 +101,6 @@ TEST(UpdateReplyTest, RejectsOtherDocumentsAndOddValues)
         EXPECT_EQ(c.autoload, info.autoload) << c.product;
         EXPECT_EQ(c.filesize, info.filesize) << c.product;
     }
-}
-
-TEST(UpdateRequestTest, NamesProductAndVersion)
-{
-    CComApartment com;
-    CXmlDocument document;
-    ASSERT_TRUE(document.LoadXml(BuildUpdateRequest(L"1.2.3.4")));
-    CXmlNode root, update, product, node;
-    std::wstring text;
-    ASSERT_TRUE(document.GetDocumentNode(root));
-    ASSERT_TRUE(root.GetChild(L"update", update));
-    ASSERT_TRUE(update.GetChild(L"product", product));
-    ASSERT_TRUE(product.GetChild(L"code", node) && node.GetText(text));
-    EXPECT_EQ(L"ZX", text);
-    ASSERT_TRUE(product.GetChild(L"version", node) && node.GetText(text));
-    EXPECT_EQ(L"1.2.3.4", text);
 }
 
 TEST(DownloadUrlTest, SplitsHostAndPathDroppingQueryAndPort)
