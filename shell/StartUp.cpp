@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include "engine/Tester.h"
-#include "net/Update.h"
 #include "shell/MainDlg.h"
 #include "shell/Module.h"
 #include "shell/gui/GdiPlus.h"
@@ -62,8 +61,6 @@ bool IsAnotherInstanceRunning(int& exitCode)
 
 int RunNormalStart(HINSTANCE instance, LPCWSTR commandLine, int showCommand, CTester& tester)
 {
-    // May end the program here to install a newer version.
-    CheckForUpdates();
     tester.CreateTests();
     int exitCode = 0;
     {
