@@ -3,6 +3,7 @@
 #include "engine/Tester.h"
 #include "engine/XmlDocument.h"
 #include "engine/XmlWriting.h"
+#include "net/WebReporting.h"
 #include "shell/Folders.h"
 #include "shell/StringFormat.h"
 
@@ -33,6 +34,9 @@ bool BuildAndSendResult(CTester& tester)
     CXmlDocument document;
     if (!BuildResultDocument(tester, document))
         return false;
+    std::wstring text;
+    if (document.GetXml(text))
+        PostResults(text);
     return document.Save(GetResultFilePath());
 }
 

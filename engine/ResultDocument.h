@@ -13,10 +13,10 @@ class CXmlDocument;
 // Computes the totals on the way. False when the document cannot be created.
 bool BuildResultDocument(CTester& tester, CXmlDocument& document);
 
-// Builds the result document and keeps a copy as "result.xml" in the
-// current directory. The main window's "Optimize Your PC" command runs it;
-// the document also goes to the web site from here once that exchange
-// exists. False when no document could be built or saved.
+// Builds the result document, uploads it to the web site (which may open
+// the user's results page) and keeps a copy as "result.xml" in the current
+// directory. The main window's "Optimize Your PC" command runs it. False
+// when no document could be built or saved; a failed upload is only logged.
 bool BuildAndSendResult(CTester& tester);
 
 // "<current directory>\result.xml".

@@ -6,6 +6,7 @@
 #include "engine/ResultDocument.h"
 #include "engine/Tester.h"
 #include "net/Deployment.h"
+#include "net/Update.h"
 #include "resources/ResourceIds.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
@@ -468,6 +469,9 @@ void CMainDlg::ShowTrayMenu()
     case kTrayResumeTest:
         m_tester.Resume();
         m_status.Play();
+        break;
+    case kTrayCheckForUpdates:
+        CheckForUpdates();
         break;
     case kTrayExit:
         PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED),

@@ -81,7 +81,6 @@ bool IsAnotherInstanceRunning(int& exitCode)
 
 int RunNormalStart(HINSTANCE instance, LPCWSTR commandLine, int showCommand, CTester& tester)
 {
-    // The update check joins here, before the tests are created.
     tester.CreateTests();
     int exitCode = 0;
     {

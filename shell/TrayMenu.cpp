@@ -25,6 +25,9 @@ HMENU BuildTrayMenu(const TrayMenuState& state)
             AppendMenuW(languages, MF_STRING, kTrayFirstLanguage + i, state.languages[i].c_str());
         AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(languages), g_module.GetString(48));
     }
+    // Not during a run: an accepted update ends the program.
+    if (!state.running && !state.stopping)
+        AppendMenuW(menu, MF_STRING, kTrayCheckForUpdates, g_module.GetString(15));
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, kTrayExit, g_module.GetString(16));
     return menu;

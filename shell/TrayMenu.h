@@ -11,6 +11,7 @@ enum TrayMenuId : UINT
     kTrayExit = 1010,
     kTrayPauseTest = 1020,
     kTrayStopTest = 1030,
+    kTrayCheckForUpdates = 1040,
     kTrayResumeTest = 1050,
     // The language submenu: kTrayFirstLanguage + the language's index.
     kTrayFirstLanguage = 2000

@@ -1,6 +1,7 @@
 // The main program's entry function.
 #include <windows.h>
 
+#include "net/Update.h"
 #include "shell/CommandLine.h"
 #include "shell/Module.h"
 #include "shell/Restart.h"
@@ -20,5 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     int exitCode = 0;
     if (IsAnotherInstanceRunning(exitCode))
         return exitCode;
+    // May end the program here to install a newer version.
+    CheckForUpdates();
     return RunNormalStart(instance, commandLine, showCommand, g_module.GetTester());
 }

@@ -33,11 +33,11 @@ TEST(TrayMenu, OffersWhatTheRunStateAllows)
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {"idle", {false, false, false, threeLanguages}, {kTrayStartTest, -3, 0, kTrayExit}},
+        {"idle", {false, false, false, threeLanguages}, {kTrayStartTest, -3, kTrayCheckForUpdates, 0, kTrayExit}},
         {"running", {false, true, false, threeLanguages}, {kTrayStopTest, kTrayPauseTest, -3, 0, kTrayExit}},
         {"paused", {false, true, true, threeLanguages}, {kTrayStopTest, kTrayResumeTest, -3, 0, kTrayExit}},
         {"stopping", {true, true, false, threeLanguages}, {-3, 0, kTrayExit}},
-        {"one language", {false, false, false, {L"English"}}, {kTrayStartTest, 0, kTrayExit}},
+        {"one language", {false, false, false, {L"English"}}, {kTrayStartTest, kTrayCheckForUpdates, 0, kTrayExit}},
     };
     for (const Case& test : cases)
     {

@@ -1,0 +1,47 @@
+#include "net/ProxyDlg.h"
+
+#include "resources/ResourceIds.h"
+
+namespace
+{
+const int kMaxFieldChars = 255;
+}
+
+CProxyDlg::CProxyDlg() : CModalDialog(IDD_PROXY)
+{
+}
+
+std::wstring CProxyDlg::ReadField(int controlId) const
+{
+    wchar_t text[kMaxFieldChars + 1] = {};
+    GetDlgItemTextW(Window(), controlId, text, kMaxFieldChars + 1);
+    return text;
+}
+
+bool CProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+{
+    switch (message)
+    {
+    case WM_INITDIALOG:
+        SendDlgItemMessageW(Window(), IDC_PROXY_USER, EM_LIMITTEXT, kMaxFieldChars, 0);
+        SendDlgItemMessageW(Window(), IDC_PROXY_PASSWORD, EM_LIMITTEXT, kMaxFieldChars, 0);
+        result = TRUE;
+        return true;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+        {
+            m_user = ReadField(IDC_PROXY_USER);
+            m_password = ReadField(IDC_PROXY_PASSWORD);
+            End(IDOK);
+            return true;
+        }
+        if (LOWORD(wParam) == IDCANCEL)
+        {
+            End(IDCANCEL);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}

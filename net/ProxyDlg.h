@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "net/ModalDialog.h"
+
+// "Connecting to proxy-server": asks for the user name and password a
+// proxy wants. Both are read (at most 255 characters each) on OK.
+class CProxyDlg : public CModalDialog
+{
+public:
+    CProxyDlg();
+
+    const std::wstring& GetUser() const { return m_user; }
+    const std::wstring& GetPassword() const { return m_password; }
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    std::wstring ReadField(int controlId) const;
+
+    std::wstring m_user;
+    std::wstring m_password;
+};

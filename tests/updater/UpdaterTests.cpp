@@ -1,0 +1,180 @@
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/ScopedHandle.h"
+#include "shell/Folders.h"
+#include "shell/StringFormat.h"
+#include "testbed/MessageBoxAnswerer.h"
+
+namespace
+{
+const wchar_t kErrorText[] = L"An error occured while updates installing. Updates wasn't installed!";
+
+// A scratch program folder, with a blank in its name as real ones have,
+// holding updater.exe and the recording stand-in installer.
+class UpdaterTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        m_temp = temp;
+        m_folder = FormatText(L"%lsupdater test %lu", temp, GetCurrentProcessId());
+        CreateDirectoryW(m_folder.c_str(), nullptr);
+        const std::wstring built = GetProgramFolder();
+        ASSERT_TRUE(CopyFileW((built + L"\\updater.exe").c_str(), (m_folder + L"\\updater.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((built + L"\\install_recorder.exe").c_str(), (m_folder + L"\\zxq_install.exe").c_str(),
+                              FALSE));
+    }
+
+    void TearDown() override
+    {
+        for (const wchar_t* name : {L"updater.exe", L"zxq_install.exe", L"zxq_install.log"})
+            DeleteFileW((m_folder + L"\\" + name).c_str());
+        RemoveDirectoryW(m_folder.c_str());
+    }
+
+    // Starts the updater with the arguments, from another current folder.
+    CScopedHandle StartUpdater(const std::wstring& arguments)
+    {
+        std::wstring commandLine = L"\"" + m_folder + L"\\updater.exe\" " + arguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_temp.c_str(), &startup,
+                            &process))
+            return CScopedHandle();
+        CloseHandle(process.hThread);
+        return CScopedHandle(process.hProcess);
+    }
+
+    DWORD WaitForExit(const CScopedHandle& process, DWORD timeoutMs)
+    {
+        if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0)
+            return STILL_ACTIVE;
+        DWORD code = 0;
+        GetExitCodeProcess(process.Get(), &code);
+        return code;
+    }
+
+    // What the stand-in installer recorded; waits a little for it to run.
+    std::wstring InstallerRecord(DWORD waitMs = 5000)
+    {
+        const std::wstring path = m_folder + L"\\zxq_install.log";
+        for (DWORD waited = 0;; waited += 50)
+        {
+            CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                             OPEN_EXISTING, 0, nullptr));
+            if (file)
+            {
+                std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
+                DWORD read = 0;
+                ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+                return text;
+            }
+            if (waited >= waitMs)
+                return std::wstring();
+            Sleep(50);
+        }
+    }
+
+    std::wstring ExpectedRecord() const { return L"\"" + m_folder + L"\\zxq_install.exe\" /S\n"; }
+
+    // A process that stays alive until it is ended: this test program,
+    // started suspended.
+    PROCESS_INFORMATION StartSleeper()
+    {
+        std::wstring commandLine = L"\"" + GetProgramPath() + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                       &startup, &process);
+        return process;
+    }
+
+    static void EndSleeper(PROCESS_INFORMATION& process)
+    {
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 5000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+
+    std::wstring m_temp;
+    std::wstring m_folder;
+};
+}
+
+TEST_F(UpdaterTest, WithoutProcessIdShowsOneBoxAndInstallsNothing)
+{
+    for (const wchar_t* arguments : {L"", L"0", L"abc"})
+    {
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        CScopedHandle updater = StartUpdater(arguments);
+        ASSERT_TRUE(updater);
+        EXPECT_EQ(static_cast<DWORD>(IDOK), WaitForExit(updater, 20000)) << arguments;
+        ASSERT_EQ(1u, answerer.Texts().size()) << arguments;
+        EXPECT_EQ(kErrorText, answerer.Texts()[0]);
+        EXPECT_EQ(L"", InstallerRecord(0)) << arguments;
+    }
+}
+
+TEST_F(UpdaterTest, EndedProcessInstallsAtOnceFromTheOwnFolder)
+{
+    // Its handle stays open, so that Wine gives the id to no other process.
+    PROCESS_INFORMATION ended = StartSleeper();
+    TerminateProcess(ended.hProcess, 0);
+    WaitForSingleObject(ended.hProcess, 5000);
+    const DWORD endedId = ended.dwProcessId;
+
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdater(std::to_wstring(endedId));
+    EXPECT_EQ(0u, WaitForExit(updater, 20000));
+    EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EXPECT_TRUE(answerer.Texts().empty());
+    EndSleeper(ended);
+}
+
+TEST_F(UpdaterTest, WaitsForTheProcessNamedFirstOnTheLine)
+{
+    PROCESS_INFORMATION running = StartSleeper();
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdater(FormatText(L"  %lu rest of the line", running.dwProcessId));
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(updater, 1500));
+    EXPECT_EQ(L"", InstallerRecord(0));
+
+    EndSleeper(running);
+    EXPECT_EQ(0u, WaitForExit(updater, 20000));
+    EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST_F(UpdaterTest, ProcessAlivePastTheLimitShowsTheBoxThenInstalls)
+{
+    PROCESS_INFORMATION running = StartSleeper();
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdater(std::to_wstring(running.dwProcessId));
+    // The updater waits 30 seconds before it gives up on the process.
+    EXPECT_TRUE(answerer.WaitForAnswers(1, 45000));
+    EXPECT_EQ(0u, WaitForExit(updater, 20000));
+    EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EndSleeper(running);
+    ASSERT_EQ(1u, answerer.Texts().size());
+    EXPECT_EQ(kErrorText, answerer.Texts()[0]);
+}
+
+TEST_F(UpdaterTest, MissingInstallerShowsTheBox)
+{
+    ASSERT_TRUE(DeleteFileW((m_folder + L"\\zxq_install.exe").c_str()));
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdater(L"999999");
+    EXPECT_EQ(0u, WaitForExit(updater, 20000));
+    ASSERT_EQ(1u, answerer.Texts().size());
+    EXPECT_EQ(kErrorText, answerer.Texts()[0]);
+}

@@ -1,0 +1,84 @@
+// updater: finishes an update. The main program starts it with its own
+// process id and ends; this program waits for that process to go (the
+// installer cannot replace the files of a running program), then starts the
+// installer beside it silently. It has no window and no log: every failure
+// shows the same message box.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cwchar>
+#include <cstdlib>
+#include <string>
+
+namespace
+{
+const wchar_t kErrorText[] = L"An error occured while updates installing. Updates wasn't installed!";
+const wchar_t kCaption[] = L"Zentrix";
+const wchar_t kInstallerName[] = L"zxq_install.exe";
+const DWORD kWaitLimitMs = 30000;
+
+int ShowError()
+{
+    return MessageBoxW(nullptr, kErrorText, kCaption, MB_OK | MB_SETFOREGROUND);
+}
+
+// The folder of this program, without trailing backslash; empty when the
+// path cannot be read whole.
+std::wstring OwnFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring();
+    std::wstring folder(path, length);
+    const size_t slash = folder.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+// Waits for the process to end. True when it has ended or is gone already.
+bool WaitForProcess(DWORD processId)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return true;
+    const bool ended = WaitForSingleObject(process, kWaitLimitMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+bool StartInstaller()
+{
+    // Quoted: the program folder usually has blanks in its name.
+    std::wstring commandLine = L"\"" + OwnFolder() + L"\\" + kInstallerName + L"\" /S";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+int Run(const wchar_t* commandLine)
+{
+    // The id of the process to wait for; the rest of the line is ignored.
+    const DWORD processId = static_cast<DWORD>(wcstol(commandLine, nullptr, 10));
+    if (processId == 0)
+        return ShowError();
+    if (!WaitForProcess(processId))
+        ShowError(); // installs anyway: the installer may still manage
+    if (!StartInstaller())
+        ShowError();
+    return 0;
+}
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
+{
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const int exitCode = Run(commandLine ? commandLine : L"");
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return exitCode;
+}
