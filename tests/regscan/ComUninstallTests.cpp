@@ -94,14 +94,29 @@ TEST(ComScan, FindsExactlyThePlantedBrokenRegistrations)
     DeleteFileW(wowFile.c_str());
 
     std::vector<FoundError> expected = {
-        {root + ToLower(L"CLSID\\" + TestGuid(1)), ProblemComServerMissing},
-        {root + ToLower(progId), ProblemComClassMissing},
-        {root + ToLower(L"CLSID\\" + TestGuid(3)), ProblemComServerMissing},
-        {root + ToLower(L"CLSID\\" + TestGuid(4) + L"\\AppID"), ProblemComAppIdMissing},
-        {root + ToLower(L"CLSID\\" + TestGuid(6) + L"\\ProgID"), ProblemComClassMissing},
         {root + L"appid\\tessarin_" + pid + L".exe", ProblemComAppIdMissing},
         {root + L"tessarin.badprogid." + pid, ProblemComClassMissing},
     };
+    const std::vector<FoundError> brokenClasses = {
+        {ToLower(L"CLSID\\" + TestGuid(1)), ProblemComServerMissing},
+        {ToLower(L"CLSID\\" + TestGuid(4) + L"\\AppID"), ProblemComAppIdMissing},
+        {ToLower(L"CLSID\\" + TestGuid(6) + L"\\ProgID"), ProblemComClassMissing},
+    };
+    // A 32-bit program planted the classes in the 32-bit view, which both
+    // class walks reach: each broken class is met twice, the first one with
+    // the program identifier its repair removes too. Its system folder is the
+    // 32-bit one, where the third class's server is found.
+    const bool wow64 = IsWow64Program();
+    for (const FoundError& broken : brokenClasses)
+    {
+        expected.push_back({root + broken.first, broken.second});
+        if (wow64)
+            expected.push_back({root + L"wow6432node\\" + broken.first, broken.second});
+    }
+    for (int walk = 0; walk < (wow64 ? 2 : 1); ++walk)
+        expected.push_back({root + ToLower(progId), ProblemComClassMissing});
+    if (!wow64)
+        expected.push_back({root + ToLower(L"CLSID\\" + TestGuid(3)), ProblemComServerMissing});
     // Where both views share the application identifiers (Wine, Windows 7),
     // the entry is also met, and is broken, in the 32-bit view.
     if (KeyExists(HKEY_CLASSES_ROOT, L"Wow6432Node\\AppID\\tessarin_" + pid + L".exe"))

@@ -109,6 +109,12 @@ std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<Fo
     return added;
 }
 
+bool IsWow64Program()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 int CountInScannerLog(const std::wstring& folder, const std::wstring& text)
 {
     const std::wstring logged = Utf16Text(ReadBytes(folder + L"\\RegScaner.log"));

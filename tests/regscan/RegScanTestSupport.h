@@ -74,5 +74,10 @@ std::vector<FoundError> RunWholeScan(RegistryKelvadorLib::CRegistryScaner& scann
 // The errors of `after` that `before` does not have, sorted.
 std::vector<FoundError> NewErrors(std::vector<FoundError> before, std::vector<FoundError> after);
 
+// True in a 32-bit program on 64-bit Windows, which sees the 32-bit view of
+// HKLM\Software and HKEY_CLASSES_ROOT under the 64-bit key names as well as
+// under "Wow6432Node".
+bool IsWow64Program();
+
 // How often the text occurs in the scanner log of that folder.
 int CountInScannerLog(const std::wstring& folder, const std::wstring& text);
