@@ -13,6 +13,7 @@
 #include "testbed/OsProbeRun.h"
 #include "testbed/ProgramLog.h"
 #include "testbed/UrlRecorder.h"
+#include "shell/Wow64Redirection.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"
 
@@ -74,6 +75,8 @@ private:
 
 TEST(CommandLine, InstallTwiceThenUninstall)
 {
+    // A 32-bit test program sees the real drivers folder only this way.
+    const CWow64RedirectionOff realSystemFolder;
     CProgramRun program;
     ASSERT_TRUE(program.Copied());
     CUrlRecorder browser(program.Folder() / L"urls.txt");
@@ -156,6 +159,8 @@ TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
 // not the SysWOW64 view of it, when it copies and when it deletes.
 TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
 {
+    // A 32-bit test program sees the real drivers folder only this way.
+    const CWow64RedirectionOff realSystemFolder;
     const std::wstring shipped = std::wstring(TESSARIN_SHIP_X86_BIN L"\\Tessarin.exe");
     if (!PathExists(shipped))
         GTEST_SKIP() << "no 32-bit build at " << Narrow(shipped);

@@ -7,11 +7,14 @@
 #include "shell/InstallActions.h"
 #include "shell/UserAddressRepair.h"
 #include "testbed/ProgramLog.h"
+#include "shell/Wow64Redirection.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"
 
 TEST(InstallActions, FailedCopyIsLoggedAndRegistersNoService)
 {
+    // A 32-bit test program sees the real drivers folder only this way.
+    const CWow64RedirectionOff realSystemFolder;
     UninstallActions();
     // A folder where the driver file belongs makes the copy fail.
     DeleteFileW(DriverTargetPath().c_str());
