@@ -12,6 +12,7 @@
 #include "testbed/MessageBoxAnswerer.h"
 #include "testbed/ProgramLog.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/shell/LanguageTestSupport.h"
 
 namespace
 {
@@ -41,6 +42,9 @@ protected:
     {
         ASSERT_TRUE(StandIn().IsRunning());
         ASSERT_TRUE(StandIn().Reset());
+        // The probe's language is English whatever other test programs left
+        // behind; an unknown one would make its start ask about it.
+        m_language.Set(L"English");
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
         m_folder = FormatText(L"%lsZentrix \u03a9 %lu", temp, GetCurrentProcessId());
@@ -142,6 +146,7 @@ protected:
         }
     }
 
+    const CSavedRegistryValue m_language{HKEY_LOCAL_MACHINE, L"Software\\Tessarin", L"Language"};
     std::wstring m_folder;
     std::string m_installer;
     std::vector<HANDLE> m_probes;
