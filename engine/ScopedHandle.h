@@ -42,3 +42,23 @@ inline CScopedHandle AdoptFileHandle(HANDLE handle)
 {
     return CScopedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
+
+// Owns one service control manager or service handle.
+class CServiceHandle
+{
+public:
+    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
+    ~CServiceHandle()
+    {
+        if (m_handle)
+            CloseServiceHandle(m_handle);
+    }
+    CServiceHandle(const CServiceHandle&) = delete;
+    CServiceHandle& operator=(const CServiceHandle&) = delete;
+
+    SC_HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+private:
+    SC_HANDLE m_handle;
+};

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "engine/ScopedHandle.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/UserAddressRepair.h"
@@ -16,26 +17,6 @@ const wchar_t kDriverFileName[] = L"zxq.sys";
 const wchar_t kDriverImagePath[] = L"system32\\DRIVERS\\zxq.sys";
 const DWORD kCreatedServiceAccess = 0xF01FF;
 const DWORD kOpenedServiceAccess = 0xF003F;
-
-// Owns one service control manager or service handle.
-class CServiceHandle
-{
-public:
-    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-    ~CServiceHandle()
-    {
-        if (m_handle)
-            CloseServiceHandle(m_handle);
-    }
-    CServiceHandle(const CServiceHandle&) = delete;
-    CServiceHandle& operator=(const CServiceHandle&) = delete;
-
-    SC_HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    SC_HANDLE m_handle;
-};
 
 bool CopyDriverFile()
 {

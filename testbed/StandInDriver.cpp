@@ -10,26 +10,6 @@ const wchar_t kParametersKey[] = L"SYSTEM\\CurrentControlSet\\Services\\zxq\\Par
 const DWORD kWaitMs = 10000;
 const DWORD kPollMs = 20;
 
-// Owns a service control manager or service handle.
-class CServiceHandle
-{
-public:
-    explicit CServiceHandle(SC_HANDLE handle) : m_handle(handle) {}
-    ~CServiceHandle()
-    {
-        if (m_handle)
-            CloseServiceHandle(m_handle);
-    }
-    CServiceHandle(const CServiceHandle&) = delete;
-    CServiceHandle& operator=(const CServiceHandle&) = delete;
-
-    SC_HANDLE Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    SC_HANDLE m_handle;
-};
-
 bool Fail(std::wstring& error, const wchar_t* step)
 {
     error = FormatText(L"%ls failed (error %lu)", step, GetLastError());
