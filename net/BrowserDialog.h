@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/BrowserView.h"
 #include "net/ModalDialog.h"
 

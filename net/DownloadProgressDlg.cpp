@@ -5,8 +5,9 @@
 
 #include "net/Update.h"
 #include "resources/ResourceIds.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -42,11 +43,11 @@ void CDownloadProgressDlg::OnInit()
 {
     SetProgramIcons();
     SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SetDlgItemTextW(Window(), IDCANCEL, g_module.GetString(kTextCancel));
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_CAPTION, g_module.GetString(kTextDownloading));
+    SetDlgItemTextW(Window(), IDCANCEL, GetUiText(kTextCancel));
+    SetDlgItemTextW(Window(), IDC_DOWNLOAD_CAPTION, GetUiText(kTextDownloading));
     SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
-                    FormatText(L"%ls %.2fKB %ls %.2fMB", g_module.GetString(kTextDownloaded), 0.0,
-                               g_module.GetString(kTextOf), 0.0)
+                    FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), 0.0,
+                               GetUiText(kTextOf), 0.0)
                         .c_str());
     SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, L"0%");
 
@@ -66,8 +67,8 @@ void CDownloadProgressDlg::ShowProgress(DWORD bytes)
     const double megabytes = kilobytes / 1024.0;
     const double percent = megabytes < m_totalMB ? megabytes / m_totalMB * 100.0 : 0.0;
     SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
-                    FormatText(L"%ls %.2fKB %ls %.2fMB", g_module.GetString(kTextDownloaded), kilobytes,
-                               g_module.GetString(kTextOf), m_totalMB)
+                    FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), kilobytes,
+                               GetUiText(kTextOf), m_totalMB)
                         .c_str());
     SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, FormatText(L"%d%%", static_cast<int>(percent)).c_str());
     SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETPOS, static_cast<int>(percent), 0);

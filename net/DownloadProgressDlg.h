@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/DownloadJob.h"
 #include "net/ModalDialog.h"
 

@@ -32,8 +32,9 @@ const UINT WM_DOWNLOAD_DONE = WM_USER + 6;
 
 // The whole check and, when the user accepts or the server says so, the
 // installation. Logs its failures. Does not return once the updater has
-// been started: the program then ends at once.
-void CheckForUpdates();
+// been started: the program then ends at once. The request carries the
+// machine identifier.
+void CheckForUpdates(const std::wstring& uid);
 
 // The request document for the running version; empty when the DOM cannot
 // be created.

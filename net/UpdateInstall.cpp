@@ -2,11 +2,12 @@
 
 #include <wincrypt.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/DownloadProgressDlg.h"
-#include "shell/Folders.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Folders.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -19,7 +20,7 @@ const int kDownloadAttempts = 3;
 void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
 {
     MessageBoxW(GetActiveWindow(), boxText, L"Zentrix", MB_SETFOREGROUND);
-    g_module.LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
+    LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
 }
 
 // Starts the updater with this process's id; true when it runs.
@@ -102,11 +103,11 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
             return;
         std::wstring md5;
         if (!ComputeFileMd5(path, md5))
-            return ReportFailure(g_module.GetString(kTextDownloadError), L"#1");
+            return ReportFailure(GetUiText(kTextDownloadError), L"#1");
         if (md5 == filemd5)
             break;
         if (attempt == kDownloadAttempts - 1)
-            return ReportFailure(g_module.GetString(kTextDownloadError), L"#2");
+            return ReportFailure(GetUiText(kTextDownloadError), L"#2");
     }
     if (!StartUpdater())
         return ReportFailure(kInstallError, L"#3");

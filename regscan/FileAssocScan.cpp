@@ -8,7 +8,7 @@
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
 #include "regscan/TrimText.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

@@ -11,8 +11,8 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 using namespace RegistryKelvadorLib;
 
@@ -93,28 +93,28 @@ void CSysResoucesConsumed::Reset()
 void CSysResoucesConsumed::Run()
 {
     Reset();
-    g_module.Log(L"SYS TEST: begin test");
+    Log(L"SYS TEST: begin test");
     NotifyProgress(0, SystemProgress());
-    g_module.Log(L"SYS TEST: Scanning total registry entries number...");
+    Log(L"SYS TEST: Scanning total registry entries number...");
     m_issuesFixed = CheckIssuesFixed();
     if (m_issuesFixed)
-        g_module.Log(L"SYS TEST: Indusses fixed this computer");
+        Log(L"SYS TEST: Indusses fixed this computer");
     m_totalRegistryEntries = CountRegistryEntries();
     NotifyProgress(26, SystemProgress());
-    g_module.Log(FormatText(L"SYS TEST: Total registry entries = %d.", m_totalRegistryEntries));
+    Log(FormatText(L"SYS TEST: Total registry entries = %d.", m_totalRegistryEntries));
 
     // A cancel ends only the sampling; the steps after it still run.
     SampleProcesses();
     m_startupPrograms = CountStartupPrograms();
-    g_module.Log(FormatText(L"SYS TEST: count of startup programs is %d", m_startupPrograms));
+    Log(FormatText(L"SYS TEST: count of startup programs is %d", m_startupPrograms));
     m_osDiskFill = GetDiskFillPercent(WindowsDrive());
-    g_module.Log(FormatText(L"SYS TEST: os disk fill percennt is %f", m_osDiskFill));
+    Log(FormatText(L"SYS TEST: os disk fill percennt is %f", m_osDiskFill));
     NotifyProgress(30, SystemProgress());
 
     RunScans();
     LogScanSummary();
     NotifyProgress(100, SystemProgress());
-    g_module.Log(L"SYS TEST: end test");
+    Log(L"SYS TEST: end test");
 }
 
 bool CSysResoucesConsumed::CheckIssuesFixed()
@@ -133,7 +133,7 @@ void CSysResoucesConsumed::SampleProcesses()
     {
         if (CheckCancel())
         {
-            g_module.Log(L"SYS TEST: cancel test");
+            Log(L"SYS TEST: cancel test");
             break;
         }
         int running = CountRunningProcesses();
@@ -144,14 +144,14 @@ void CSysResoucesConsumed::SampleProcesses()
         ++samples;
     }
     m_avgRunningProcesses = samples ? sum / samples : 0;
-    g_module.Log(FormatText(L"SYS TEST: count of runing processes is %d", static_cast<int>(m_avgRunningProcesses)));
+    Log(FormatText(L"SYS TEST: count of runing processes is %d", static_cast<int>(m_avgRunningProcesses)));
 }
 
 void CSysResoucesConsumed::RunScans()
 {
     for (const SystemScan& scan : kSystemScans)
     {
-        g_module.Log(scan.logLine);
+        Log(scan.logLine);
         m_scanner->AddScan(scan.type);
         m_scanner->Scan(&m_errors, &CSysResoucesConsumed::OnScanProgress);
         m_scanner->ClearScans();
@@ -161,7 +161,7 @@ void CSysResoucesConsumed::RunScans()
 void CSysResoucesConsumed::LogScanSummary()
 {
     auto count = [this](int type) { return static_cast<int>(m_errors.GetCount(type)); };
-    g_module.Log(FormatText(L"SYS TEST: Registry errors = %d. Com = %d, Uninstall = %d, Fonts = %d, SharedDll = %d, "
+    Log(FormatText(L"SYS TEST: Registry errors = %d. Com = %d, Uninstall = %d, Fonts = %d, SharedDll = %d, "
                             L"Startup = %d, FileRef = %d, Shortcuts = %d, Help = %d, AppPath = %d, FileAssoc = %d",
                             static_cast<int>(m_errors.GetTotalCount()), count(ScanTypeCom), count(ScanTypeUninstall),
                             count(ScanTypeFonts), count(ScanTypeSharedDll), count(ScanTypeWinStartup),

@@ -1,9 +1,9 @@
 #include "shell/LanguageManager.h"
 
 #include "engine/XmlDocument.h"
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "resources/ResourceIds.h"
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
 #include "shell/RegistryKey.h"
 
@@ -246,4 +246,14 @@ bool CLenguageManager::SetCurrentLanguage(const std::wstring& fileStem) const
     CRegistryKey key;
     return key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE)
         && key.WriteString(kLanguageValue, fileStem);
+}
+
+CLanguageTextSource::CLanguageTextSource(CLenguageManager& languages)
+    : m_languages(languages), m_previous(SetUiTextSource(this))
+{
+}
+
+CLanguageTextSource::~CLanguageTextSource()
+{
+    SetUiTextSource(m_previous);
 }

@@ -3,14 +3,14 @@
 #include <shellapi.h>
 
 #include "engine/Messages.h"
-#include "engine/ResultDocument.h"
-#include "engine/Tester.h"
+#include "engine/suite/ResultDocument.h"
+#include "engine/suite/Tester.h"
 #include "net/Deployment.h"
 #include "net/Update.h"
 #include "resources/ResourceIds.h"
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 #include "shell/TrayMenu.h"
 #include "shell/controls/Skin.h"
 
@@ -375,7 +375,7 @@ void CMainDlg::CancelScan()
 void CMainDlg::Optimize()
 {
     CWaitCursor wait;
-    BuildAndSendResult(m_tester);
+    BuildAndSendResult(m_tester, {g_module.GetUID(), g_module.GetSettings(), g_module.GetMainWindow()});
     m_state = kIdle;
     UpdateState();
 }
@@ -471,7 +471,7 @@ void CMainDlg::ShowTrayMenu()
         m_status.Play();
         break;
     case kTrayCheckForUpdates:
-        CheckForUpdates();
+        CheckForUpdates(g_module.GetUID());
         break;
     case kTrayExit:
         PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED),

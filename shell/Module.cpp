@@ -1,8 +1,8 @@
 #include "shell/Module.h"
 
 #include "net/MachineId.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
 
 CModule g_module;
 
@@ -38,12 +38,18 @@ void CModule::Term()
 
 void CModule::Log(const std::wstring& text)
 {
-    m_log.Write(text);
+    ::Log(text);
 }
 
 void CModule::LogError(const std::wstring& description, DWORD lastError)
 {
-    Log(FormatText(L"Error:\t%ls\t(last error = %d)", description.c_str(), static_cast<int>(lastError)));
+    ::LogError(description, lastError);
+}
+
+void CModule::SetMainWindow(HWND window)
+{
+    m_mainWindow = window;
+    m_tester.SetCompletionWindow(window);
 }
 
 std::wstring CModule::GetAppDataFolder() const

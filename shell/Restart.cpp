@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "shell/Module.h"
 #include "shell/ProgramKey.h"
 

@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <commctrl.h>
 
-#include "engine/Tester.h"
+#include "engine/suite/Tester.h"
 #include "shell/MainDlg.h"
 #include "shell/Module.h"
 #include "shell/gui/GdiPlus.h"

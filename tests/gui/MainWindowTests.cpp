@@ -8,8 +8,8 @@
 #include "engine/Messages.h"
 #include <shlobj.h>
 #include "shell/MainDlg.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/WindowDriver.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/WindowDriver.h"
 
 namespace
 {

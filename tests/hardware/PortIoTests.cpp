@@ -5,7 +5,7 @@
 #include "hardware/HardwareErrors.h"
 #include "hardware/IoPort.h"
 #include "hardware/SPD.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/hardware/HardwareTestSupport.h"
 #include "tests/hardware/StandInDriverTest.h"
 
@@ -161,7 +161,7 @@ TEST_F(IoPortThroughDriver, RefusedRequestRaisesPortError)
 TEST_F(IoPortThroughDriver, FailedCloseIsLoggedAndTheHandleClosed)
 {
     StartMachine(Machine(CONTROLLER_KNOWN, {}, FAULT_CLOSE_PORT_80));
-    CProgramLogTail log;
+    CLogRecorder log;
     const int handlesBefore = OpenHandleCount();
 
     EXPECT_NO_THROW({ CIoPort port(0x80, 1); });

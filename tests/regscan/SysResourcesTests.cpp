@@ -6,15 +6,15 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "regscan/CleanerLog.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/SysResourcesTest.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
-#include "testbed/MessageWindow.h"
-#include "testbed/ProgramLog.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "testbed/support/MessageWindow.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/engine/XmlTestSupport.h"
 #include "tests/regscan/PlantedEntries.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -155,12 +155,12 @@ RunRecord RunRecorded(CSysResoucesConsumed& test)
         return 0;
     });
     test.SetNotify(window.Handle(), WM_USER + 1);
-    const size_t logStart = ReadProgramLog().size();
+    CLogRecorder recorder;
     CScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunTest, &test, 0, nullptr)));
     EXPECT_TRUE(CMessageWindow::WaitPumping(thread.Get(), 300000));
     // The last posted messages.
     CMessageWindow::PumpUntil([] { return false; }, 200);
-    record.log = ReadProgramLog().substr(logStart);
+    record.log = recorder.NewText();
     for (int type = ScanTypeFirst; type <= ScanTypeLast; ++type)
         record.counts.push_back(test.GetErrors().GetCount(type));
     return record;

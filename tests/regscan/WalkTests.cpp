@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "tests/regscan/RegScanTestSupport.h"

@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
 #include "shell/LanguageManager.h"
 #include "shell/RegistryKey.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/shell/LanguageTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -245,7 +245,7 @@ TEST_F(LanguageManagerTest, ListsTheXmlFilesWithTheirHeaders)
 
 TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
 {
-    CProgramLogTail log;
+    CLogRecorder log;
     {
         CLenguageManager manager(Storage());
         CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
