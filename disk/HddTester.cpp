@@ -55,13 +55,8 @@ unsigned CHddTester::TrialStep(unsigned measuredCount, unsigned trial)
 
 void CHddTester::Run()
 {
-    Log(L"HDD TEST: begin test");
-    ResetCancel();
     m_disks.clear();
-    m_score = 0;
-    m_maxScore = 0;
-
-    Progress(0);
+    BeginRun(L"HDD TEST: begin test", kHddGroup);
     std::map<std::wstring, double> fragmentation;
     unsigned base = 0;
     if (AnalyseDrives(fragmentation, base) && !fragmentation.empty())

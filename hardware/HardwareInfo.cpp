@@ -79,16 +79,12 @@ CHardwareInfo::CHardwareInfo() : m_osCode(CurrentOsCode())
 
 void CHardwareInfo::Run()
 {
-    Log(L"HARDWARE INFO TEST: begin test");
-    ResetCancel();
-    m_score = 0;
     m_cpuModels.clear();
     m_hddModels.clear();
     m_ramCardModels.clear();
     m_videoCardModels.clear();
-
     // The inventory has no progress target of its own: group 0.
-    NotifyProgress(0, MAKELPARAM(0, 0));
+    BeginRun(L"HARDWARE INFO TEST: begin test", 0);
 
     CWmiConnection wmi;
     if (!wmi.Connect({L"HARDWARE INFO TEST: failed to create IWbemLocator",

@@ -97,13 +97,9 @@ CMemoryTester::CMemoryTester(CHardwareInfo& inventory, DWORD samplePauseMs)
 
 void CMemoryTester::Run()
 {
-    Log(L"MEMORY TEST: begin test");
-    ResetCancel();
-    m_score = 0;
-    m_maxScore = 0;
     m_memoryConsumed = 0;
     m_modules.clear();
-    NotifyProgress(0, MAKELPARAM(0, kMemoryGroup));
+    BeginRun(L"MEMORY TEST: begin test", kMemoryGroup);
 
     std::vector<double> samples{MemoryLoadPercent()};
     {

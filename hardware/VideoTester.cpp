@@ -36,13 +36,8 @@ int AdapterRamMegabytes(const VARIANT& adapterRam)
 
 void CVideoTester::Run()
 {
-    Log(L"VIDEO TEST: begin test");
-    ResetCancel();
     m_adapters.clear();
-    m_score = 0;
-    m_maxScore = 0;
-
-    NotifyProgress(0, MAKELPARAM(0, kVideoGroup));
+    BeginRun(L"VIDEO TEST: begin test", kVideoGroup);
     {
         // Runs on a pool worker, which has no COM of its own.
         CComApartment apartment;

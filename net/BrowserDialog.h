@@ -14,7 +14,7 @@ public:
     ~CBrowserDialog() override;
 
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     static unsigned __stdcall WatchForDocumentWindow(void* param);

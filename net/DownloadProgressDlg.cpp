@@ -7,15 +7,8 @@
 #include "resources/ResourceIds.h"
 #include "base/Log.h"
 #include "base/UiText.h"
+#include "base/UiTextIds.h"
 #include "base/StringFormat.h"
-
-namespace
-{
-const int kTextCancel = 33;
-const int kTextDownloading = 34;
-const int kTextDownloaded = 35;
-const int kTextOf = 38;
-}
 
 CDownloadProgressDlg::CDownloadProgressDlg(int filesize, const std::wstring& url, const std::wstring& path)
     : CModalDialog(IDD_DOWNLOAD_PROGRESS), m_totalMB(filesize / 1048576.0), m_url(url), m_path(path)
@@ -42,22 +35,22 @@ unsigned __stdcall CDownloadProgressDlg::DownloadThread(void* param)
 void CDownloadProgressDlg::OnInit()
 {
     SetProgramIcons();
-    SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SetDlgItemTextW(Window(), IDCANCEL, GetUiText(kTextCancel));
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_CAPTION, GetUiText(kTextDownloading));
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
+    SendDlgItemMessageW(Handle(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SetDlgItemTextW(Handle(), IDCANCEL, GetUiText(kTextCancel));
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_CAPTION, GetUiText(kTextDownloading));
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_AMOUNT,
                     FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), 0.0,
                                GetUiText(kTextOf), 0.0)
                         .c_str());
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, L"0%");
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_PERCENT, L"0%");
 
-    m_job = std::make_shared<CDownloadJob>(m_url, m_path, Window());
+    m_job = std::make_shared<CDownloadJob>(m_url, m_path, Handle());
     auto* threadReference = new std::shared_ptr<CDownloadJob>(m_job);
     m_thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &DownloadThread, threadReference, 0, nullptr)));
     if (!m_thread)
     {
         delete threadReference;
-        PostMessageW(Window(), WM_DOWNLOAD_DONE, 0, 0);
+        PostMessageW(Handle(), WM_DOWNLOAD_DONE, 0, 0);
     }
 }
 
@@ -66,12 +59,12 @@ void CDownloadProgressDlg::ShowProgress(DWORD bytes)
     const double kilobytes = bytes / 1024.0;
     const double megabytes = kilobytes / 1024.0;
     const double percent = megabytes < m_totalMB ? megabytes / m_totalMB * 100.0 : 0.0;
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_AMOUNT,
                     FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), kilobytes,
                                GetUiText(kTextOf), m_totalMB)
                         .c_str());
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, FormatText(L"%d%%", static_cast<int>(percent)).c_str());
-    SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETPOS, static_cast<int>(percent), 0);
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_PERCENT, FormatText(L"%d%%", static_cast<int>(percent)).c_str());
+    SendDlgItemMessageW(Handle(), IDC_DOWNLOAD_BAR, PBM_SETPOS, static_cast<int>(percent), 0);
 }
 
 void CDownloadProgressDlg::Finish(INT_PTR result)
@@ -84,7 +77,7 @@ void CDownloadProgressDlg::Finish(INT_PTR result)
     End(result);
 }
 
-bool CDownloadProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool CDownloadProgressDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     switch (message)
     {

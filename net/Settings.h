@@ -24,8 +24,6 @@ public:
     // Replaces the address in memory; it reaches the file on destruction.
     void SetUrl(const std::wstring& url);
 
-    const std::wstring& GetFilePath() const { return m_filePath; }
-
 private:
     void Load();
     void Save() const;

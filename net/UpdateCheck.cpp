@@ -13,6 +13,7 @@
 #include "base/Folders.h"
 #include "base/Log.h"
 #include "base/UiText.h"
+#include "base/UiTextIds.h"
 
 using namespace Utils::Network;
 
@@ -20,7 +21,6 @@ namespace
 {
 const wchar_t kUpdatePath[] = L"/update";
 const wchar_t kProductCode[] = L"ZX";
-const int kTextUpdateAvailable = 32;
 
 // A decimal byte count; 0 for anything else (the size only feeds the
 // progress display).

@@ -7,6 +7,7 @@
 #include "base/Folders.h"
 #include "base/Log.h"
 #include "base/UiText.h"
+#include "base/UiTextIds.h"
 #include "base/StringFormat.h"
 
 namespace
@@ -14,7 +15,6 @@ namespace
 const wchar_t kInstallerName[] = L"zxq_install.exe";
 const wchar_t kUpdaterName[] = L"updater.exe";
 const wchar_t kInstallError[] = L"An error occured while updates installing. Updates weren't installed!";
-const int kTextDownloadError = 36;
 const int kDownloadAttempts = 3;
 
 void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)

@@ -53,7 +53,7 @@ void CEmptyKeysScan::EmptyKeyWalk(HKEY root, const std::wstring& path, unsigned 
 {
     m_root = root;
     m_currentKey = path;
-    CScopedKey key;
+    CRegistryKey key;
     if (key.Open(root, path, kReadAccess | extraAccess) != ERROR_SUCCESS)
         return;
     KeyCounts counts;

@@ -80,7 +80,6 @@ CSysResoucesConsumed::~CSysResoucesConsumed()
 
 void CSysResoucesConsumed::Reset()
 {
-    ResetCancel();
     m_avgRunningProcesses = 0;
     m_totalRegistryEntries = 0;
     m_startupPrograms = 0;
@@ -93,8 +92,7 @@ void CSysResoucesConsumed::Reset()
 void CSysResoucesConsumed::Run()
 {
     Reset();
-    Log(L"SYS TEST: begin test");
-    NotifyProgress(0, SystemProgress());
+    BeginRun(L"SYS TEST: begin test", kSystemGroup);
     Log(L"SYS TEST: Scanning total registry entries number...");
     m_issuesFixed = CheckIssuesFixed();
     if (m_issuesFixed)
@@ -221,7 +219,7 @@ int CSysResoucesConsumed::CountRegistryEntries()
 {
     int count = CountKeyValues(HKEY_LOCAL_MACHINE);
     NotifyProgress(20, SystemProgress());
-    CScopedKey user;
+    CRegistryKey user;
     if (user.Open(HKEY_CURRENT_USER, std::wstring(), kCountAccess) == ERROR_SUCCESS)
         count += CountKeyValues(user.Get());
     return count;
@@ -242,7 +240,7 @@ int CSysResoucesConsumed::CountKeyValues(HKEY key)
         DWORD nameChars = kLongestKeyName;
         if (RegEnumKeyExW(key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
-        CScopedKey subkey;
+        CRegistryKey subkey;
         if (subkey.Open(key, std::wstring(name, nameChars), kCountAccess) == ERROR_SUCCESS)
             count += CountKeyValues(subkey.Get());
     }
@@ -267,7 +265,7 @@ int CSysResoucesConsumed::CountStartupPrograms()
 
 int CSysResoucesConsumed::CountRunValues(HKEY root, const std::wstring& path)
 {
-    CScopedKey key;
+    CRegistryKey key;
     if (key.Open(root, path, kCountAccess) != ERROR_SUCCESS)
         return 0;
     KeyCounts counts;

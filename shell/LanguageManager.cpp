@@ -5,7 +5,7 @@
 #include "resources/ResourceIds.h"
 #include "base/Folders.h"
 #include "shell/Module.h"
-#include "shell/RegistryKey.h"
+#include "base/RegistryKey.h"
 
 namespace
 {
@@ -173,7 +173,7 @@ std::wstring CLenguageManager::GetCurrentLanguagePath() const
     CreateFolderPath(m_storage.folder);
     CRegistryKey key;
     std::wstring language;
-    if (!key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE)
+    if (key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE) != ERROR_SUCCESS
         || !key.ReadString(kLanguageValue, language, kMaxLanguageValueChars))
         return std::wstring();
     return m_storage.folder + language + kFileExtension;
@@ -244,7 +244,7 @@ bool CLenguageManager::WriteDefaultLanguageFile(const std::wstring& path) const
 bool CLenguageManager::SetCurrentLanguage(const std::wstring& fileStem) const
 {
     CRegistryKey key;
-    return key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE)
+    return key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE) == ERROR_SUCCESS
         && key.WriteString(kLanguageValue, fileStem);
 }
 

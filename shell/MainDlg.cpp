@@ -13,6 +13,7 @@
 #include "base/StringFormat.h"
 #include "shell/TrayMenu.h"
 #include "shell/controls/Skin.h"
+#include "base/UiTextIds.h"
 
 using namespace Cxx::GUI::Controls;
 
@@ -367,7 +368,7 @@ void CMainDlg::CancelScan()
     if (!m_tester.IsRunning() || m_stopping)
         return;
     m_tester.StopTests();
-    SetText(IDC_STATUS, g_module.GetString(30));
+    SetText(IDC_STATUS, g_module.GetString(kTextStopping));
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     m_stopping = true;
 }
@@ -404,7 +405,7 @@ void CMainDlg::RequestClose()
 {
     if (m_tester.IsRunning())
     {
-        if (MessageBoxW(Handle(), g_module.GetString(5), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBoxW(Handle(), g_module.GetString(kTextConfirmCancel), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         ShowWindow(Handle(), SW_HIDE);
     }
@@ -503,30 +504,30 @@ void CMainDlg::WriteHeaderLine()
 {
     const int total = m_tester.GetTotalScore();
     m_hasScore = total != 0;
-    const std::wstring line = m_hasScore ? FormatText(L"%ls %d", g_module.GetString(1), total)
-                                         : FormatText(L"%ls %ls", g_module.GetString(1), g_module.GetString(31));
+    const std::wstring line = m_hasScore ? FormatText(L"%ls %d", g_module.GetString(kTextYourScoreIs), total)
+                                         : FormatText(L"%ls %ls", g_module.GetString(kTextYourScoreIs), g_module.GetString(kTextUnknown));
     SetText(IDC_HEADER_LINE, line.c_str());
 }
 
 void CMainDlg::WritePercentageLine()
 {
     const int percent = static_cast<int>(m_tester.LoadLastPercentage());
-    const std::wstring line = percent != 0 ? FormatText(g_module.GetString(45), percent) : g_module.GetString(46);
+    const std::wstring line = percent != 0 ? FormatText(g_module.GetString(kTextPerformingAtPercent), percent) : g_module.GetString(kTextPotentialUnknown);
     SetText(IDC_HEADER_LINE, line.c_str());
 }
 
 void CMainDlg::UpdateTexts()
 {
-    SetText(IDC_BEGIN_TEST, g_module.GetString(0));
-    SetText(IDC_SCANNING, g_module.GetString(2));
-    SetText(IDC_OPTIMIZE, g_module.GetString(3));
+    SetText(IDC_BEGIN_TEST, g_module.GetString(kTextBeginTest));
+    SetText(IDC_SCANNING, g_module.GetString(kTextScanning));
+    SetText(IDC_OPTIMIZE, g_module.GetString(kTextOptimize));
     if (m_stopping)
-        SetText(IDC_STATUS, g_module.GetString(30));
-    SetText(IDC_TEST_HISTORY, g_module.GetString(37));
-    SetText(IDC_LEGEND_CURRENT, g_module.GetString(43));
-    SetText(IDC_LEGEND_POTENTIAL, g_module.GetString(44));
-    SetText(IDC_CANCEL_SCAN, g_module.GetString(47));
-    SetText(IDC_RESULT_CAPTION, g_module.GetString(49));
+        SetText(IDC_STATUS, g_module.GetString(kTextStopping));
+    SetText(IDC_TEST_HISTORY, g_module.GetString(kTextTestHistory));
+    SetText(IDC_LEGEND_CURRENT, g_module.GetString(kTextCurrentPerformance));
+    SetText(IDC_LEGEND_POTENTIAL, g_module.GetString(kTextPotentialPerformance));
+    SetText(IDC_CANCEL_SCAN, g_module.GetString(kTextCancelScan));
+    SetText(IDC_RESULT_CAPTION, g_module.GetString(kTextResultCaption));
     SetText(IDC_VERSION, GetFileVersionText(GetProgramPath()).c_str());
     WriteHeaderLine();
     if (m_state == kIdle)
@@ -566,10 +567,10 @@ void CMainDlg::ShowFinishedResult()
     const int percent = static_cast<int>(m_tester.GetPercentage());
     const int barPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     m_tester.SaveLastPercentage();
-    SetText(IDC_VERDICT_FIRST, g_module.GetString(39));
-    SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(40));
-    SetText(IDC_VERDICT_FIRST + 2, FormatText(g_module.GetString(41), percent).c_str());
-    SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(42));
+    SetText(IDC_VERDICT_FIRST, g_module.GetString(kTextVerdictYourPcIs));
+    SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(kTextVerdictPerforming));
+    SetText(IDC_VERDICT_FIRST + 2, FormatText(g_module.GetString(kTextVerdictAtPercentOf), percent).c_str());
+    SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(kTextVerdictPotential));
     SetText(IDC_PERCENTAGE, FormatText(L"%d%%", percent).c_str());
 
     // Both bars grow from their left edges: the current one to the share

@@ -133,13 +133,8 @@ CCpuTeser::CCpuTeser(const CHardwareInfo& inventory, const CpuTestSettings& sett
 
 void CCpuTeser::Run()
 {
-    Log(L"CPU TEST: start test");
-    ResetCancel();
-    m_score = 0;
-    m_maxScore = 0;
     m_cpuUsage = 0;
-
-    NotifyProgress(0, CpuProgress());
+    BeginRun(L"CPU TEST: start test", kCpuGroup);
     // Each phase ends at its first cancel check; both still run.
     MeasureLoad();
     MeasureSpeed();

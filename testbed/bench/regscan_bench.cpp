@@ -62,7 +62,7 @@ void IgnoreProgress(ScanProgress* /*progress*/)
 
 long BareWalk(HKEY root, const std::wstring& path)
 {
-    CScopedKey key;
+    CRegistryKey key;
     if (key.Open(root, path, kWalkAccess) != ERROR_SUCCESS)
         return 0;
     KeyCounts counts;

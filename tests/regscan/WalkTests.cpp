@@ -116,7 +116,7 @@ TEST_F(WalkTest, SubkeysShareTheIntervalAndDepthLimitsTheWalk)
 TEST_F(WalkTest, EmptyStartPathMakesBareChildNames)
 {
     key.SetString(L"Child", L"v", L"x");
-    CScopedKey root;
+    CRegistryKey root;
     ASSERT_EQ(ERROR_SUCCESS, root.Open(HKEY_CURRENT_USER, key.Path(), KEY_READ));
     scan.Walk(root.Get(), L"", -1);
     ASSERT_EQ(1u, scan.checked.size());
@@ -175,7 +175,7 @@ TEST_F(WalkTest, ValuesLargerThanTheKeyReportedAreReadWhole)
 {
     // Sizes from an earlier query that the values have outgrown since.
     key.SetString(L"", L"grown", std::wstring(300, L'g'));
-    CScopedKey open;
+    CRegistryKey open;
     ASSERT_EQ(ERROR_SUCCESS, open.Open(HKEY_CURRENT_USER, key.Path(), KEY_READ));
     scan.ScanValues(open.Get(), key.Path(), 1, 1, 4, 0);
     ASSERT_EQ(1u, scan.checked.size());

@@ -13,7 +13,7 @@
 #include "base/ScopedHandle.h"
 #include "base/Folders.h"
 #include "shell/LanguageManager.h"
-#include "shell/RegistryKey.h"
+#include "base/RegistryKey.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 #include "testbed/support/LogRecorder.h"
 #include "tests/shell/LanguageTestSupport.h"
@@ -84,7 +84,7 @@ protected:
     void SetCurrentLanguage(const std::wstring& stem) const
     {
         CRegistryKey key;
-        ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kTestKey, KEY_WRITE));
+        ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, kTestKey, KEY_WRITE));
         ASSERT_TRUE(key.WriteString(L"Language", stem));
     }
 

@@ -12,15 +12,19 @@ public:
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
 
-    // Opens the key, creating it when it is missing. False (with the error
-    // code in GetLastError) when it cannot be opened.
-    bool Create(HKEY root, const std::wstring& subKey, REGSAM access);
-    // Opens an existing key only. False (with the error code in
-    // GetLastError) when it is missing or the access is refused.
-    bool Open(HKEY root, const std::wstring& subKey, REGSAM access);
+    // Opens the key, creating it when it is missing. The registry's error
+    // code; ERROR_SUCCESS when the key is open.
+    LONG Create(HKEY root, const std::wstring& subKey, REGSAM access);
+    // Opens an existing key only. The registry's error code; ERROR_SUCCESS
+    // when the key is open.
+    LONG Open(HKEY root, const std::wstring& subKey, REGSAM access);
+
+    HKEY Get() const { return m_key; }
+    explicit operator bool() const { return m_key != nullptr; }
 
     // A string value of at most maxChars characters (terminator included).
-    // False when the value is missing, not a string or longer.
+    // False (with the error code in GetLastError) when the value is missing,
+    // not a string or longer.
     bool ReadString(const std::wstring& name, std::wstring& value, DWORD maxChars) const;
     bool WriteString(const std::wstring& name, const std::wstring& value);
 

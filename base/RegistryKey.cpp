@@ -1,32 +1,24 @@
-#include "shell/RegistryKey.h"
+#include "base/RegistryKey.h"
 
 #include <vector>
 
-bool CRegistryKey::Create(HKEY root, const std::wstring& subKey, REGSAM access)
+LONG CRegistryKey::Create(HKEY root, const std::wstring& subKey, REGSAM access)
 {
     Close();
     LONG result = RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                                   &m_key, nullptr);
     if (result != ERROR_SUCCESS)
-    {
         m_key = nullptr;
-        SetLastError(static_cast<DWORD>(result));
-        return false;
-    }
-    return true;
+    return result;
 }
 
-bool CRegistryKey::Open(HKEY root, const std::wstring& subKey, REGSAM access)
+LONG CRegistryKey::Open(HKEY root, const std::wstring& subKey, REGSAM access)
 {
     Close();
     LONG result = RegOpenKeyExW(root, subKey.c_str(), 0, access, &m_key);
     if (result != ERROR_SUCCESS)
-    {
         m_key = nullptr;
-        SetLastError(static_cast<DWORD>(result));
-        return false;
-    }
-    return true;
+    return result;
 }
 
 bool CRegistryKey::ReadString(const std::wstring& name, std::wstring& value, DWORD maxChars) const
