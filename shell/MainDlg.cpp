@@ -154,6 +154,7 @@ void CMainDlg::OnCommand(UINT id, UINT code)
 BOOL CMainDlg::OnInitDialog()
 {
     g_module.SetMainWindow(Handle());
+    m_tester.SetCompletionWindow(Handle());
     if (CMessageLoop* loop = g_module.GetMessageLoop())
         loop->AddMessageFilter(this);
     SetWindowTextW(Handle(), kTitle);
@@ -264,6 +265,7 @@ void CMainDlg::OnDestroy()
     // A run that is still stopping reports to no window once this one is gone.
     if (g_module.GetMainWindow() == Handle())
         g_module.SetMainWindow(nullptr);
+    m_tester.SetCompletionWindow(nullptr);
 }
 
 void CMainDlg::OnPaint()

@@ -46,12 +46,6 @@ void CModule::LogError(const std::wstring& description, DWORD lastError)
     ::LogError(description, lastError);
 }
 
-void CModule::SetMainWindow(HWND window)
-{
-    m_mainWindow = window;
-    m_tester.SetCompletionWindow(window);
-}
-
 std::wstring CModule::GetAppDataFolder() const
 {
     return ::GetAppDataFolder();

@@ -54,8 +54,7 @@ public:
     CSettings& GetSettings() { return m_settings; }
 
     HWND GetMainWindow() const { return m_mainWindow; }
-    // The main window is also where the tester reports the end of a run.
-    void SetMainWindow(HWND window);
+    void SetMainWindow(HWND window) { m_mainWindow = window; }
 
     // The UI thread's message loop while it runs; null otherwise. Windows
     // register their message filters with it.

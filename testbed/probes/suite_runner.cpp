@@ -49,6 +49,7 @@ int wmain()
     tester.CreateTests();
     tester.SetNotify(window.Handle(), WM_TEST_PROGRESS);
     g_module.SetMainWindow(window.Handle());
+    tester.SetCompletionWindow(window.Handle());
     tester.StartTests();
     CMessageWindow::PumpUntil([&endMessage] { return endMessage != 0; }, INFINITE);
     std::printf(endMessage == WM_TESTS_FINISHED ? "Tests finished\n" : "Tests stopped\n");
@@ -68,6 +69,7 @@ int wmain()
 
     window.Destroy();
     g_module.SetMainWindow(nullptr);
+    tester.SetCompletionWindow(nullptr);
     tester.Shutdown();
     g_module.Term();
     CoUninitialize();

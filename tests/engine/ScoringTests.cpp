@@ -11,6 +11,7 @@
 #include "engine/XmlWriting.h"
 #include "base/Folders.h"
 #include "base/StringFormat.h"
+#include "shell/Module.h"
 #include "tests/engine/Probes.h"
 #include "tests/engine/XmlTestSupport.h"
 

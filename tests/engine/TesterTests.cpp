@@ -51,6 +51,7 @@ protected:
     {
         tester->CreateTests();
         tester->SetNotify(window.Handle(), WM_TEST_PROGRESS);
+        tester->SetCompletionWindow(window.Handle());
     }
 
     bool WaitPumping(HANDLE handle) { return CMessageWindow::WaitPumping(handle, kWaitMs); }

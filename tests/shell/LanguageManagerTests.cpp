@@ -24,7 +24,7 @@ namespace
 const wchar_t kTestParentKey[] = L"Software\\TessarinTests";
 const wchar_t kTestKey[] = L"Software\\TessarinTests\\Languages";
 const wchar_t kCannotLoad[] = L"Cannot load language file.";
-const wchar_t kCannotLoadLine[] = L" Error:\tCannot load language file.\t(last error = ";
+const wchar_t kCannotLoadLine[] = L"Error:\tCannot load language file.\t(last error = ";
 
 using Texts = std::vector<std::pair<int, std::wstring>>;
 
