@@ -19,7 +19,6 @@ namespace
 {
 // The main window's controls.
 const UINT kBeginTest = 1001;
-const UINT kClose = 1000;
 const UINT kCancelScan = 1028;
 
 const int kPlantedEntries = 10000;
@@ -177,7 +176,9 @@ int wmain(int argc, wchar_t** argv)
     for (const StopPoint& point : kPoints)
         if (!MeasureStop(program, point))
             break;
-    program.PostClick(kClose);
+    // Escape, not the close button: just after a stop the run's thread may
+    // still be ending, and the close button then asks whether to quit.
+    program.PostClick(IDCANCEL);
     program.WaitForExit(kStopTimeoutMs);
     return 0;
 }
