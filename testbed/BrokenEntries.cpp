@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "shell/RegistryKey.h"
 #include "shell/StringFormat.h"
 
 namespace
@@ -15,12 +16,9 @@ const wchar_t kHelpKey[] = L"SOFTWARE\\Microsoft\\Windows\\Help\\TessarinBench";
 
 void SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
 {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    CRegistryKey key;
+    if (key.Create(root, path, KEY_SET_VALUE))
+        key.WriteString(name, text);
 }
 
 std::wstring ClassIdKey(int index)
