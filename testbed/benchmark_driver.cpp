@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -113,11 +114,18 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring screenshots = argv[3];
     CreateDirectoryW(screenshots.c_str(), nullptr);
 
+    // The faster of two starts: the first program to show a window in a
+    // Wine session may pay for starting Wine's desktop process.
     BaselineFigures trivialWindow = {};
-    BaselineFigures platform = {};
-    if (MeasureBaseline(L"trivial_window.exe", folder, trivialWindow))
+    BaselineFigures secondStart = {};
+    if (MeasureBaseline(L"trivial_window.exe", folder, trivialWindow)
+        && MeasureBaseline(L"trivial_window.exe", folder, secondStart))
+    {
+        trivialWindow.windowSeconds = std::min(trivialWindow.windowSeconds, secondStart.windowSeconds);
         std::printf("baseline: a trivial window program shows its window %.2f s after its start\n",
                     trivialWindow.windowSeconds);
+    }
+    BaselineFigures platform = {};
     if (MeasureBaseline(L"platform_baseline.exe", folder, platform))
         std::printf("baseline: COM, GDI+, common controls and the tests' WMI queries, peak working set %.1f MB\n",
                     platform.peakMB);
