@@ -13,6 +13,7 @@
 
 #include "testbed/BrokenEntries.h"
 #include "testbed/ProgramLog.h"
+#include "testbed/Stopwatch.h"
 #include "testbed/WindowDriver.h"
 
 namespace
@@ -89,14 +90,6 @@ std::string RunningTests(const std::wstring& runLog)
         if (Contains(runLog, test.begin) && !Contains(runLog, test.end))
             names += names.empty() ? test.name : std::string(", ") + test.name;
     return names.empty() ? "none" : names;
-}
-
-double SecondsSince(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER to, frequency;
-    QueryPerformanceCounter(&to);
-    QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
 // The running look: Cancel Scan is shown only while a run is under way.

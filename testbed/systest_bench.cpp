@@ -12,6 +12,7 @@
 #include "regscan/SysResourcesTest.h"
 #include "shell/Folders.h"
 #include "testbed/BrokenEntries.h"
+#include "testbed/Stopwatch.h"
 
 using namespace RegistryKelvadorLib;
 
@@ -32,14 +33,6 @@ const NamedScan kScans[] = {
     {ScanTypeShortcuts, "Shortcuts"}, {ScanTypeHelpFiles, "Help"},   {ScanTypeAppPath, "AppPath"},
     {ScanTypeFileAssoc, "FileAssoc"},
 };
-
-double SecondsSince(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER to, frequency;
-    QueryPerformanceCounter(&to);
-    QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
-}
 
 void TimeScans(CRegistryScaner& scanner)
 {
