@@ -251,19 +251,20 @@ TEST_F(UpdateTest, ProxyDialogBelongsToTheDownloadAndEndsWithItsCancel)
     }
     EXPECT_NE(progress, nullptr);
     EXPECT_EQ(owner, progress);
+    // The proxy dialog goes with the download...
+    for (int waited = 0; waited < 5000 && FindWindowW(nullptr, L"Connecting to proxy-server"); waited += 100)
+        Sleep(100);
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Connecting to proxy-server"));
     {
-        // Answering a proxy dialog still open changes nothing.
+        // ...and answering one still open would change nothing.
         CWindowWatcher typist(L"Connecting to proxy-server", [](HWND proxy) {
             SetDlgItemTextW(proxy, IDC_PROXY_USER, L"ann");
             SetDlgItemTextW(proxy, IDC_PROXY_PASSWORD, L"pw");
             PostMessageW(proxy, WM_COMMAND, IDOK, 0);
             return true;
         });
-        for (int waited = 0; waited < 10000 && FindWindowW(nullptr, L"Connecting to proxy-server"); waited += 100)
-            Sleep(100);
-        Sleep(500); // time for a download that went on to show itself
+        Sleep(1000); // time for a download that went on to show itself
     }
-    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Connecting to proxy-server"));
     EXPECT_EQ(1, StandIn().Hits(L"/files/setup.exe"));
     EXPECT_EQ("earlier attempt", ReadFileBytes(m_file));
 }
