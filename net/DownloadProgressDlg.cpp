@@ -15,17 +15,18 @@ const int kTextDownloading = 34;
 const int kTextDownloaded = 35;
 const int kTextOf = 38;
 
+BOOL CALLBACK CancelIfOwnedBy(HWND window, LPARAM owner)
+{
+    if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
 // Cancels every dialog the window owns: the download thread's proxy dialog
 // must not outlive the download it asks for.
 void CancelOwnedDialogs(HWND owner)
 {
-    EnumWindows(
-        [](HWND window, LPARAM owner) {
-            if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
-                PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(owner));
+    EnumWindows(&CancelIfOwnedBy, reinterpret_cast<LPARAM>(owner));
 }
 }
 
