@@ -7,6 +7,7 @@
 #include "engine/Tester.h"
 #include "net/Deployment.h"
 #include "net/Update.h"
+#include "net/WebReporting.h"
 #include "resources/ResourceIds.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
@@ -391,9 +392,14 @@ void CMainDlg::OpenTestHistory()
 {
     CSettings& settings = g_module.GetSettings();
     std::wstring address = settings.GetUrl();
+    // The stored file is writable by the user and opened by this elevated
+    // program through the shell: only a web page is opened, as on upload.
+    if (!IsWebAddress(address))
+    {
+        g_module.LogError(L"The stored results page address is no web address: " + address, ERROR_INVALID_DATA);
+        return;
+    }
     const size_t lastSlash = address.rfind(L'/');
-    if (lastSlash == std::wstring::npos)
-        return; // not an address the page could be reached by
     address.erase(lastSlash + 1);
     address += g_module.GetLanguageManager().GetLanguageCode();
     settings.SetUrl(address);

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include "shell/MainDlg.h"
 #include "testbed/MessageBoxAnswerer.h"
+#include "testbed/UrlRecorder.h"
 #include "testbed/WindowDriver.h"
 
 namespace
@@ -361,5 +362,94 @@ TEST_F(MainWindow, ScalesItsLayoutWithTheScreenDpi)
     ASSERT_TRUE(WaitUntil([&] { return ShowsFinished(*host); }));
     EXPECT_EQ(Width(host->ControlRect(IDC_BAR_POTENTIAL)), 180);
     SaveTestScreenshot(host->Window(), L"finished-144dpi");
+}
+}
+
+namespace
+{
+// The stored user address as the program writes it: UTF-16LE and one NUL.
+std::string StoredAddressBytes(const std::wstring& address)
+{
+    const char* bytes = reinterpret_cast<const char*>(address.c_str());
+    return std::string(bytes, (address.size() + 1) * sizeof(wchar_t));
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
+    {
+        file.Reset();
+        return std::string();
+    }
+    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    return bytes.substr(0, read);
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
+{
+    // A program beside the stored address: what the shell would start for
+    // "<folder>/en" when the address is opened unchecked.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"history " + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring started = folder + L"\\zxq_install.log";
+    ASSERT_TRUE(CopyFileW((GetProgramFolder() + L"\\install_recorder.exe").c_str(), (folder + L"\\en.exe").c_str(),
+                          FALSE));
+    CUrlRecorder browser(folder + L"\\urls.txt");
+    ASSERT_TRUE(browser.IsRegistered());
+    const std::wstring addressFile = GetAppDataFolder() + L"\\user_url";
+    const std::string savedAddress = ReadWholeFile(addressFile);
+
+    const struct
+    {
+        std::wstring stored;
+        bool opened;
+    } cases[] = {
+        {folder + L"/page", false},
+        {L"http://www.tessarin.test/u/5/de", true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.stored));
+        WriteWholeFile(addressFile, StoredAddressBytes(c.stored));
+        ASSERT_NO_FATAL_FAILURE(Start(L""));
+        ASSERT_TRUE(host->Visible(IDC_TEST_HISTORY));
+        ASSERT_TRUE(host->Click(IDC_TEST_HISTORY));
+        PostMessageW(host->Window(), WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(host->WaitForExit(), 2);
+        const std::vector<std::wstring> urls = browser.WaitForUrls(1, c.opened ? kWindowWaitMs : 0);
+        if (c.opened)
+        {
+            ASSERT_EQ(urls.size(), 1u);
+            EXPECT_EQ(urls[0].find(L"http://www.tessarin.test/u/5/"), 0u) << Narrow(urls[0]);
+            EXPECT_NE(urls[0], c.stored);
+            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(urls[0]));
+        }
+        else
+        {
+            EXPECT_TRUE(urls.empty());
+            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(c.stored));
+            EXPECT_EQ(GetFileAttributesW(started.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+    }
+    if (savedAddress.empty())
+        DeleteFileW(addressFile.c_str());
+    else
+        WriteWholeFile(addressFile, savedAddress);
+    for (const wchar_t* name : {L"\\en.exe", L"\\zxq_install.log", L"\\urls.txt"})
+        DeleteFileW((folder + name).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 }
