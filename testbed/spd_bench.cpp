@@ -1,4 +1,4 @@
-// Times the port I/O layer through the stand-in driver (zxq.sys beside the
+// Times the port I/O layer through the stand-in driver (zxq_standin.sys beside the
 // program, installed for the run and removed afterwards): single driver
 // requests, one PCI scan for the SMBus controller and one whole SPD image.
 // Prints figures only.
@@ -62,7 +62,7 @@ int wmain()
     machine.controller = CONTROLLER_BY_CLASS;
     machine.slots = {MODULE_DDR2_800_2GB};
     std::wstring error;
-    if (!StartStandInDriver(GetModuleFolder(nullptr) + L"\\zxq.sys", &machine, error))
+    if (!StartStandInDriver(GetModuleFolder(nullptr) + L"\\zxq_standin.sys", &machine, error))
     {
         std::fprintf(stderr, "cannot start the stand-in driver: %ls\n", error.c_str());
         return 1;
