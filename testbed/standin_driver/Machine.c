@@ -32,10 +32,13 @@ struct PciFunction
     uint32_t ownValue;
 };
 
-/* Present in every configuration: host bridge, graphics, LPC bridge. */
+/* Present in every configuration: host bridge, graphics, an ISA bridge
+   (function 0 of the device whose function 3 is the listed controller),
+   LPC bridge. */
 static const struct PciFunction basePlatform[] = {
     {LOCATION(0, 0, 0), 0x29C08086, 0x06000002, {0}, 0, 0},
     {LOCATION(0, 2, 0), 0x29C28086, 0x03000002, {0xFE800000, 0, 0x0000E001, 0xD0000008, 0, 0}, 0, 0},
+    {LOCATION(0, 7, 0), 0x71108086, 0x06010002, {0}, 0, 0},
     {LOCATION(0, 31, 0), 0x27B88086, 0x06010001, {0}, 0, 0},
 };
 
@@ -137,13 +140,13 @@ static const struct PciFunction* FindFunction(uint32_t location)
     return 0;
 }
 
-static uint32_t ReadConfigRegister(void)
+uint32_t MachineReadPciConfig(uint32_t address)
 {
     const struct PciFunction* function;
-    uint32_t reg = configAddress & 0xFC;
-    if (!(configAddress & CONFIG_ENABLE))
+    uint32_t reg = address & 0xFC;
+    if (!(address & CONFIG_ENABLE))
         return NO_DEVICE;
-    function = FindFunction(configAddress & 0xFFFFFF00u);
+    function = FindFunction(address & 0xFFFFFF00u);
     if (!function)
         return NO_DEVICE;
     if (reg == 0x00)
@@ -254,7 +257,7 @@ uint32_t MachineReadPort(uint32_t port, uint32_t width)
     if (port == CONFIG_ADDRESS_PORT)
         return configAddress & mask;
     if (port == CONFIG_DATA_PORT)
-        return ReadConfigRegister() & mask;
+        return MachineReadPciConfig(configAddress) & mask;
     if (IsHostPort(port))
         return ReadHost(port - controllerBase[config.controller]) & mask;
     return mask;
@@ -270,5 +273,5 @@ void MachineWritePort(uint32_t port, uint32_t width, uint32_t value)
 
 int MachineRefusesClose(uint32_t port)
 {
-    return (config.faults & FAULT_CLOSE_PORT_80) && port == 0x80;
+    return (config.faults & FAULT_CLOSE_CONFIG_DATA) && port == CONFIG_DATA_PORT;
 }

@@ -45,8 +45,8 @@ enum MachineFault
     FAULT_IN_USE_STATUS = 0x2,
     /* SPD offsets 0x40 to 0x47 answer with a device error. */
     FAULT_FLAGGED_SPD_BYTES = 0x4,
-    /* Closing port 0x80 fails. */
-    FAULT_CLOSE_PORT_80 = 0x8
+    /* Closing port 0xCFC (PCI configuration data) fails. */
+    FAULT_CLOSE_CONFIG_DATA = 0x8
 };
 
 struct MachineConfig
@@ -67,7 +67,11 @@ void MachineReset(const struct MachineConfig* config);
 uint32_t MachineReadPort(uint32_t port, uint32_t width);
 void MachineWritePort(uint32_t port, uint32_t width, uint32_t value);
 
-/* Whether closing a port may fail (FAULT_CLOSE_PORT_80). */
+/* One PCI configuration register at a mechanism-1 address, without
+   touching the configuration address port. */
+uint32_t MachineReadPciConfig(uint32_t address);
+
+/* Whether closing a port may fail (FAULT_CLOSE_CONFIG_DATA). */
 int MachineRefusesClose(uint32_t port);
 
 #endif
