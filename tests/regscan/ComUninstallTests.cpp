@@ -196,6 +196,8 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
     const std::wstring productPresent = TestGuid(20);
     const std::wstring productBroken = TestGuid(21);
     const std::wstring productUnknown = TestGuid(22);
+    // Installers do leave codes far longer than any product's.
+    const std::wstring productOverlong = L"{" + std::wstring(10000, L'a') + L"}";
     CScratchKey products(HKEY_LOCAL_MACHINE, userData);
     products.SetString(L"Products\\" + PackedProductCode(ToLower(productPresent)) + L"\\InstallProperties",
                        L"LocalPackage", presentPackage);
@@ -216,6 +218,7 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
         {L"productPresent", L"A", L"MsiExec.exe /X" + productPresent, {}},
         {L"productBroken", L"B", L"MsiExec.exe /X" + productBroken, {ProblemUninstallInstallerMissing}},
         {L"productUnknown", L"C", L"MsiExec.exe /X" + productUnknown, {ProblemUninstallInstallerMissing}},
+        {L"productOverlong", L"G", L"MsiExec.exe /X" + productOverlong, {ProblemUninstallInstallerMissing}},
         {L"packagePresent", L"D", L"MsiExec.exe /x \"" + presentPackage + L"\"", {}},
         {L"packageMissing", L"E", L"MsiExec.exe /x \"" + folder / L"gone.msi" + L"\"",
          {ProblemUninstallInstallerMissing}},
@@ -234,7 +237,7 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
             expected.push_back({L"hkey_local_machine\\" + ToLower(path), problem});
     }
     // The installer entries name the product keys of every user without it.
-    for (const std::wstring& product : {productBroken, productUnknown})
+    for (const std::wstring& product : {productBroken, productUnknown, productOverlong})
         expected.push_back({L"hkey_local_machine\\" + ToLower(userData + L"\\Products\\" + PackedProductCode(ToLower(product))),
                             ProblemUninstallInstallerMissing});
 
