@@ -5,8 +5,11 @@
      - 0xCF8, PCI configuration address, width 4, read and write;
      - 0xCFC, PCI configuration data, width 4, read only;
      - the host registers (width 1) of the SMBus controller that the driver
-       finds on the PCI bus itself, by the program's own rules.
-   Any other port or width is refused at open with STATUS_ACCESS_DENIED.
+       finds on the PCI bus itself, by the program's own rules; the memory
+       test only reads through them, so a start is let through only for a
+       byte or byte-data read, and host data 0 is read only.
+   Any other port or width is refused at open with STATUS_ACCESS_DENIED,
+   and so is a write the rules above do not allow.
    Only administrators and the system account can open the device; a
    token works only through the handle that opened it, and a handle that
    goes away takes its ports along. One request at a time reaches the back
@@ -24,6 +27,16 @@
    (DMA and interrupt controllers, timer, keyboard, CMOS): never opened. */
 #define LOWEST_HOST_BASE 0x100
 #define HIGHEST_PORT 0xFFFF
+
+/* SMBus host registers (offsets from the host base) and bits. */
+#define HOST_CONTROL 2
+#define HOST_SLAVE_ADDRESS 4
+#define HOST_DATA0 5
+#define CONTROL_START 0x40
+#define CONTROL_PROTOCOL 0x1C
+#define PROTOCOL_BYTE 0x04
+#define PROTOCOL_BYTE_DATA 0x08
+#define SLAVE_ADDRESS_READ 0x01
 
 /* An open port; its token is its index + 1. */
 struct OpenPort
@@ -104,11 +117,24 @@ static NTSTATUS CheckAccess(ULONG port, ULONG width, BOOLEAN* writable)
         FindHost();
         if (hostSearch == HOST_FOUND && port >= hostBase && port - hostBase < SMBUS_HOST_REGISTER_COUNT)
         {
-            *writable = TRUE;
+            /* Host data 0 is sent only by write transactions. */
+            *writable = port - hostBase != HOST_DATA0;
             return STATUS_SUCCESS;
         }
     }
     return STATUS_ACCESS_DENIED;
+}
+
+/* A start runs the transaction at once with the registers as they are:
+   let one through only for a byte or byte-data protocol while the slave
+   address register, as the controller holds it now, names a read. */
+static BOOLEAN WriteAllowed(const struct OpenPort* port, ULONG value)
+{
+    ULONG protocol = value & CONTROL_PROTOCOL;
+    if (port->width != 1 || port->port - hostBase != HOST_CONTROL || !(value & CONTROL_START))
+        return TRUE;
+    return (protocol == PROTOCOL_BYTE || protocol == PROTOCOL_BYTE_DATA)
+           && (PortBackEndRead(hostBase + HOST_SLAVE_ADDRESS, 1) & SLAVE_ADDRESS_READ);
 }
 
 static struct OpenPort* FindPort(PFILE_OBJECT owner, ULONG token)
@@ -172,7 +198,7 @@ static NTSTATUS HandleRequest(PFILE_OBJECT owner, ULONG code, const ULONG* in, U
             return STATUS_BUFFER_TOO_SMALL;
         if (!(port = FindPort(owner, in[0])) || in[1] != 0)
             return STATUS_INVALID_HANDLE;
-        if (!port->writable)
+        if (!port->writable || !WriteAllowed(port, in[2]))
             return STATUS_ACCESS_DENIED;
         PortBackEndWrite(port->port, port->width, in[2]);
         return STATUS_SUCCESS;

@@ -17,8 +17,7 @@ const DWORD kStatusDeviceError = 0x04;
 // The in-use flag and everything above bit 7 do not count.
 const DWORD kStatusRelevant = 0xBF;
 
-// Host control values: start a byte, then a byte-data transaction.
-const DWORD kStartByte = 0x44;
+// Host control value: start a byte-data transaction.
 const DWORD kStartByteData = 0x48;
 
 struct ConfigPorts
@@ -113,11 +112,12 @@ bool CSMBus::ReadByte(BYTE offset, BYTE& value)
     if (counter == 0)
         throw ESMBusDeviceError();
 
-    control.Write(kStartByte);
-    slave.Write(m_slaveAddress << 1);
+    // A start runs the transaction at once with the registers as they are:
+    // the read address and the offset go in first, then one start. A start
+    // while a write address stands would write host data 0 into the EEPROM.
+    slave.Write((m_slaveAddress << 1) | 1);
     command.Write(offset);
     control.Write(kStartByteData);
-    slave.Write((m_slaveAddress << 1) | 1);
 
     bool completed = true;
     counter = kPollCount;

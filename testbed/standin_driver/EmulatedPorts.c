@@ -6,7 +6,10 @@
      "Controller" REG_DWORD   a MachineController
      "Slots"      REG_BINARY  a MachineModule per slot, slot 0 first
      "Faults"     REG_DWORD   MachineFault bits
-   Missing values keep MachineDefaultConfig's. */
+   Missing values keep MachineDefaultConfig's. The driver writes one value
+   there for the tests to read:
+     "EepromWrites" REG_DWORD bytes written into the modules' EEPROMs since
+                              the driver started (0 at the start) */
 #include "driver/PortBackEnd.h"
 #include "testbed/standin_driver/Machine.h"
 
@@ -23,6 +26,23 @@ static BOOLEAN QueryValue(HANDLE key, PCWSTR name, ULONG type, void* data, ULONG
     RtlCopyMemory(data, value->Data, value->DataLength);
     *size = value->DataLength;
     return TRUE;
+}
+
+/* The service's "Parameters" key, for publishing the EEPROM writes. */
+static WCHAR parametersPathBuffer[512];
+static UNICODE_STRING parametersPath = {0, sizeof(parametersPathBuffer), parametersPathBuffer};
+
+static void PublishEepromWrites(void)
+{
+    OBJECT_ATTRIBUTES attributes;
+    UNICODE_STRING valueName = RTL_CONSTANT_STRING(L"EepromWrites");
+    HANDLE key;
+    ULONG writes = MachineEepromWrites();
+    InitializeObjectAttributes(&attributes, &parametersPath, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL, NULL);
+    if (!NT_SUCCESS(ZwCreateKey(&key, KEY_SET_VALUE, &attributes, 0, NULL, REG_OPTION_NON_VOLATILE, NULL)))
+        return;
+    ZwSetValueKey(key, &valueName, 0, REG_DWORD, &writes, sizeof(writes));
+    ZwClose(key);
 }
 
 static void ReadConfig(PUNICODE_STRING registryPath, struct MachineConfig* config)
@@ -61,6 +81,9 @@ NTSTATUS PortBackEndStart(PUNICODE_STRING registryPath)
     struct MachineConfig config;
     ReadConfig(registryPath, &config);
     MachineReset(&config);
+    RtlCopyUnicodeString(&parametersPath, registryPath);
+    RtlAppendUnicodeToString(&parametersPath, L"\\Parameters");
+    PublishEepromWrites();
     return STATUS_SUCCESS;
 }
 
@@ -71,7 +94,10 @@ ULONG PortBackEndRead(ULONG port, ULONG width)
 
 void PortBackEndWrite(ULONG port, ULONG width, ULONG value)
 {
+    ULONG writesBefore = MachineEepromWrites();
     MachineWritePort(port, width, value);
+    if (MachineEepromWrites() != writesBefore)
+        PublishEepromWrites();
 }
 
 BOOLEAN PortBackEndReadPciConfig(ULONG address, ULONG* value)

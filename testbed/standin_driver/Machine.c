@@ -1,5 +1,7 @@
 #include "Machine.h"
 
+#include <string.h>
+
 #define CONFIG_ADDRESS_PORT 0xCF8
 #define CONFIG_DATA_PORT 0xCFC
 #define CONFIG_ENABLE 0x80000000u
@@ -90,8 +92,18 @@ static const uint8_t spdImages[MODULE_COUNT][128] = {
         },
 };
 
+/* An SPD EEPROM: its 256 bytes and the address pointer that a byte-data
+   access leaves after the byte it touched and a send byte sets. */
+struct Eeprom
+{
+    uint8_t bytes[256];
+    uint8_t pointer;
+};
+
 static struct MachineConfig config;
 static uint32_t configAddress;
+static struct Eeprom eeproms[MACHINE_SLOT_COUNT];
+static uint32_t eepromWrites;
 
 /* SMBus host state. */
 static uint8_t hostStatus;
@@ -99,8 +111,9 @@ static uint8_t hostCommand;
 static uint8_t hostAddress;
 static uint8_t hostData0;
 static int hostInUse;
-static int pendingProtocol; /* 0 when no transaction waits */
-static uint8_t eepromPointer;
+/* The flags of a started transaction, shown from the status read after the
+   one that finds the host busy; 0 when none is running. */
+static uint8_t runningResult;
 
 void MachineDefaultConfig(struct MachineConfig* defaults)
 {
@@ -120,13 +133,18 @@ void MachineReset(const struct MachineConfig* newConfig)
     if (config.controller >= CONTROLLER_COUNT)
         config.controller = CONTROLLER_NONE;
     for (slot = 0; slot < MACHINE_SLOT_COUNT; ++slot)
+    {
         if (config.slots[slot] >= MODULE_COUNT)
             config.slots[slot] = MODULE_EMPTY;
+        memset(eeproms[slot].bytes, 0xFF, sizeof(eeproms[slot].bytes));
+        memcpy(eeproms[slot].bytes, spdImages[config.slots[slot]], sizeof(spdImages[0]));
+        eeproms[slot].pointer = 0;
+    }
+    eepromWrites = 0;
     configAddress = 0;
     hostStatus = hostCommand = hostAddress = hostData0 = 0;
     hostInUse = 0;
-    pendingProtocol = 0;
-    eepromPointer = 0;
+    runningResult = 0;
 }
 
 static const struct PciFunction* FindFunction(uint32_t location)
@@ -160,51 +178,53 @@ uint32_t MachineReadPciConfig(uint32_t address)
     return 0;
 }
 
-static int SpdByte(uint32_t slave, uint8_t offset, uint8_t* value)
+/* The EEPROM that answers at a slave address, or 0. */
+static struct Eeprom* EepromAt(uint32_t slave)
 {
     uint32_t slot = slave - FIRST_SPD_ADDRESS;
-    uint8_t module;
-    if (slave < FIRST_SPD_ADDRESS || slot >= MACHINE_SLOT_COUNT)
+    if (slave < FIRST_SPD_ADDRESS || slot >= MACHINE_SLOT_COUNT || config.slots[slot] == MODULE_EMPTY)
         return 0;
-    module = config.slots[slot];
-    if (module == MODULE_EMPTY)
-        return 0;
-    if ((config.faults & FAULT_FLAGGED_SPD_BYTES) && offset >= 0x40 && offset <= 0x47)
-        return 0;
-    *value = offset < 128 ? spdImages[module][offset] : 0xFF;
-    return 1;
+    return &eeproms[slot];
 }
 
-/* Runs the started transaction against the addressed EEPROM. EEPROMs are
-   write-protected: a write completes and changes nothing. */
-static void RunTransaction(void)
+/* Runs a transaction with the host registers as they are at its start and
+   gives the status flags it ends with. The EEPROMs are writable: a write
+   byte data stores host data 0. */
+static uint8_t RunTransaction(uint32_t protocol)
 {
-    uint32_t slave = hostAddress >> 1;
+    struct Eeprom* eeprom = EepromAt(hostAddress >> 1);
     int isRead = hostAddress & 1;
-    uint8_t offset = pendingProtocol == PROTOCOL_BYTE_DATA ? hostCommand : eepromPointer;
-    uint8_t value = 0;
-    if (!SpdByte(slave, offset, &value))
+    uint8_t offset;
+    if (!eeprom || (protocol != PROTOCOL_BYTE && protocol != PROTOCOL_BYTE_DATA))
+        return STATUS_DEVICE_ERROR;
+    if (protocol == PROTOCOL_BYTE && !isRead)
     {
-        hostStatus |= STATUS_DEVICE_ERROR;
-        return;
+        eeprom->pointer = hostCommand; /* send byte */
+        return STATUS_DONE;
     }
+    offset = protocol == PROTOCOL_BYTE_DATA ? hostCommand : eeprom->pointer;
+    if ((config.faults & FAULT_FLAGGED_SPD_BYTES) && offset >= 0x40 && offset <= 0x47)
+        return STATUS_DEVICE_ERROR;
     if (isRead)
+        hostData0 = eeprom->bytes[offset];
+    else
     {
-        hostData0 = value;
-        eepromPointer = (uint8_t)(offset + 1);
+        eeprom->bytes[offset] = hostData0;
+        ++eepromWrites;
     }
-    hostStatus |= STATUS_DONE;
+    eeprom->pointer = (uint8_t)(offset + 1);
+    return STATUS_DONE;
 }
 
 static uint8_t ReadHostStatus(void)
 {
     uint8_t status = hostStatus;
-    if (pendingProtocol)
+    if (runningResult)
     {
         /* The first look after the start finds the host busy. */
         status |= STATUS_BUSY;
-        RunTransaction();
-        pendingProtocol = 0;
+        hostStatus |= runningResult;
+        runningResult = 0;
     }
     if (config.faults & FAULT_BUSY_STATUS)
         status |= STATUS_BUSY;
@@ -237,7 +257,7 @@ static void WriteHost(uint32_t reg, uint8_t value)
         break;
     case HOST_CONTROL:
         if (value & CONTROL_START)
-            pendingProtocol = (value >> 2) & 7;
+            runningResult = RunTransaction((value >> 2) & 7);
         break;
     case HOST_COMMAND: hostCommand = value; break;
     case HOST_ADDRESS: hostAddress = value; break;
@@ -269,6 +289,11 @@ void MachineWritePort(uint32_t port, uint32_t width, uint32_t value)
         configAddress = value;
     else if (IsHostPort(port))
         WriteHost(port - controllerBase[config.controller], (uint8_t)value);
+}
+
+uint32_t MachineEepromWrites(void)
+{
+    return eepromWrites;
 }
 
 int MachineRefusesClose(uint32_t port)

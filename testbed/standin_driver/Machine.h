@@ -1,6 +1,9 @@
 /* The small machine the stand-in port-I/O driver emulates: PCI
    configuration space (mechanism 1) with one SMBus host controller, the
-   controller's host registers, and SPD EEPROMs in up to ten slots.
+   controller's host registers, and SPD EEPROMs in up to ten slots. As on a
+   real controller, a write of the start bit to host control runs the
+   transaction with the registers as they are at that moment, and the
+   EEPROMs are not write-protected.
    Plain C without any kernel call, so the driver can keep it behind one
    lock. */
 #ifndef STANDIN_MACHINE_H
@@ -70,6 +73,10 @@ void MachineWritePort(uint32_t port, uint32_t width, uint32_t value);
 /* One PCI configuration register at a mechanism-1 address, without
    touching the configuration address port. */
 uint32_t MachineReadPciConfig(uint32_t address);
+
+/* How many bytes write transactions have stored into EEPROMs since the
+   reset. */
+uint32_t MachineEepromWrites(void);
 
 /* Whether closing a port may fail (FAULT_CLOSE_CONFIG_DATA). */
 int MachineRefusesClose(uint32_t port);

@@ -158,6 +158,50 @@ TEST_F(PortIoDriver, ConfigurationDataIsReadOnly)
     EXPECT_EQ(value, 0x29C08086u); // the host bridge's ids, unchanged
 }
 
+// A start runs the transaction with the slave address as it stands, so only
+// reads may start; host data 0 goes out only with writes.
+TEST_F(PortIoDriver, LetsTheHostStartOnlyReads)
+{
+    const DWORD kControl = kKnownBase + 2;
+    const DWORD kSlaveAddress = kKnownBase + 4;
+    const DWORD kData0 = kKnownBase + 5;
+    const DWORD kWriteAddress = 0x50 << 1; // slot 0's EEPROM
+    const DWORD kReadAddress = kWriteAddress | 1;
+    struct Case
+    {
+        DWORD slaveAddress; // in place before the write
+        DWORD port;
+        DWORD value;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {kReadAddress, kControl, 0x48, kNoError},             // byte-data read
+        {kReadAddress, kControl, 0x44, kNoError},             // receive byte
+        {kWriteAddress, kControl, 0x48, ERROR_ACCESS_DENIED}, // write byte data
+        {kWriteAddress, kControl, 0x44, ERROR_ACCESS_DENIED}, // send byte
+        {kWriteAddress, kControl, 0x08, kNoError},            // no start
+        // Protocols that write whatever the address says.
+        {kReadAddress, kControl, 0x4C, ERROR_ACCESS_DENIED}, // process call
+        {kReadAddress, kControl, 0x54, ERROR_ACCESS_DENIED}, // block
+        {kReadAddress, kData0, 0x00, ERROR_ACCESS_DENIED},
+        {kWriteAddress, kData0, 0x00, ERROR_ACCESS_DENIED},
+    };
+    DWORD slaveAddress = 0;
+    ASSERT_EQ(device.Open(kSlaveAddress, 1, slaveAddress), kNoError);
+    for (const Case& c : cases)
+    {
+        DWORD token = 0;
+        ASSERT_EQ(device.Open(c.port, 1, token), kNoError);
+        ASSERT_EQ(device.Write(slaveAddress, c.slaveAddress), kNoError);
+        EXPECT_EQ(device.Write(token, c.value), c.error) << "slave address 0x" << std::hex << c.slaveAddress
+                                                         << ", port 0x" << c.port << " = 0x" << c.value;
+        EXPECT_EQ(device.ClosePort(token), kNoError);
+    }
+    DWORD eepromWrites = 0;
+    ASSERT_TRUE(ReadStandInEepromWrites(eepromWrites));
+    EXPECT_EQ(eepromWrites, 0u);
+}
+
 TEST_F(PortIoDriver, TokensWorkOnlyThroughTheHandleThatOpenedThem)
 {
     DWORD token = 0;

@@ -141,6 +141,10 @@ TEST_F(SpdThroughDriver, EachModuleKindDecodes)
         EXPECT_EQ(ManufacturerOf(spd), c.manufacturer) << "slot " << c.slot;
         EXPECT_EQ(spd.GetImage()[255], 0xFF) << "slot " << c.slot; // the whole image was read
     }
+    // A start with a write address in place would have stored host data 0.
+    DWORD eepromWrites = 0;
+    ASSERT_TRUE(ReadStandInEepromWrites(eepromWrites));
+    EXPECT_EQ(eepromWrites, 0u);
 }
 
 TEST_F(SpdThroughDriver, InUseFlagCountsAsClearStatus)
