@@ -168,7 +168,10 @@ int CProgramWindow::WaitForExit(DWORD timeoutMs)
     return static_cast<int>(exitCode);
 }
 
-bool SaveScreenshot(HWND window, const std::wstring& path)
+namespace
+{
+// The window as the screen shows it, once it has painted everything.
+HBITMAP CaptureWindow(HWND window)
 {
     // A round trip: whatever the window was handling is done; then it paints
     // all it has not painted yet (a window just shown has painted nothing).
@@ -188,7 +191,13 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+}
 
+bool SaveScreenshot(HWND window, const std::wstring& path)
+{
+    HBITMAP bitmap = CaptureWindow(window);
     bool saved = false;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
@@ -204,4 +213,25 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     }
     DeleteObject(bitmap);
     return saved;
+}
+
+std::vector<DWORD> ReadWindowPixels(HWND window)
+{
+    HBITMAP bitmap = CaptureWindow(window);
+    BITMAP size = {};
+    GetObjectW(bitmap, sizeof(size), &size);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(size.bmWidth) * size.bmHeight);
+    HDC screen = GetDC(nullptr);
+    if (pixels.empty() || !GetDIBits(screen, bitmap, 0, size.bmHeight, pixels.data(), &info, DIB_RGB_COLORS))
+        pixels.clear();
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    return pixels;
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/ScopedHandle.h"
 
@@ -51,3 +52,6 @@ private:
 
 // Saves the window's part of the screen as a PNG file.
 bool SaveScreenshot(HWND window, const std::wstring& path);
+// The window's part of the screen, row by row from the top, as 32-bit
+// pixels; empty when it cannot be read.
+std::vector<DWORD> ReadWindowPixels(HWND window);

@@ -113,9 +113,9 @@ protected:
     }
 
     // Runs the probe to its end; its exit code.
-    DWORD RunProbe()
+    DWORD RunProbe(const std::wstring& arguments = L"")
     {
-        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\"";
+        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -196,6 +196,23 @@ TEST_F(UpdateHandOverTest, QuestionDecidesWithoutAutoload)
                   InstallerRecord(c.exitCode == 0 ? 10000 : 0));
         DeleteFileW((m_folder + L"\\zxq_install.log").c_str());
     }
+}
+
+// An update accepted while a run is under way is not installed: the
+// hand-over would end the program in the middle of the run.
+TEST_F(UpdateHandOverTest, NoHandOverDuringARun)
+{
+    OfferUpdate(L"9.0", L"Y", InstallerMd5());
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    const size_t logStart = ReadProgramLog().size();
+    EXPECT_EQ(kProbeReturned, RunProbe(L"during-run"));
+    EXPECT_EQ(1, StandIn().Hits(kInstallerPath));
+    ASSERT_EQ(1u, Boxes(answerer).size());
+    EXPECT_EQ(L"An error occured while updates installing. Updates weren't installed!", Boxes(answerer)[0]);
+    EXPECT_NE(std::wstring::npos,
+              ReadProgramLog().substr(logStart).find(
+                  L"Error:\tAn error occured while updates installing. Updates weren't installed! #4: a test is running\t"));
+    EXPECT_EQ(L"", InstallerRecord(1000));
 }
 
 TEST_F(UpdateHandOverTest, UppercaseChecksumFailsAfterThreeDownloads)
