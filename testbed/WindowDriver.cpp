@@ -11,13 +11,16 @@ namespace
 {
 const DWORD kSendTimeoutMs = 5000;
 
+// A visible dialog titled "Zentrix" of the process: the captionless main
+// window, or a message box, which has a caption.
 struct WindowSearch
 {
     DWORD processId;
+    bool captioned;
     HWND found;
 };
 
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
+BOOL CALLBACK FindZentrixDialog(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD processId = 0;
@@ -26,9 +29,9 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
     wchar_t className[32] = {};
     GetWindowTextW(window, title, 32);
     GetClassNameW(window, className, 32);
-    // A message box is a dialog titled "Zentrix" too, but has a caption.
+    const bool captioned = (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != 0;
     if (processId == search->processId && lstrcmpW(title, L"Zentrix") == 0 && lstrcmpW(className, L"#32770") == 0
-        && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) && IsWindowVisible(window))
+        && captioned == search->captioned && IsWindowVisible(window))
     {
         search->found = window;
         return FALSE;
@@ -97,10 +100,10 @@ HWND CProgramWindow::WaitForWindow(DWORD timeoutMs)
 {
     // On a new prefix the first start warns that no language was chosen yet.
     CMessageBoxAnswerer firstStartWarning(L"Zentrix", IDOK);
-    WindowSearch search = {m_processId, nullptr};
+    WindowSearch search = {m_processId, false, nullptr};
     WaitUntil(
         [&] {
-            EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
+            EnumWindows(&FindZentrixDialog, reinterpret_cast<LPARAM>(&search));
             return search.found != nullptr || WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
         },
         timeoutMs);
@@ -157,6 +160,13 @@ int CProgramWindow::ProgressPosition() const
     // 1008: the progress bar, which answers like the common control.
     SendMessageTimeoutW(GetDlgItem(m_window, 1008), PBM_GETPOS, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &result);
     return static_cast<int>(result);
+}
+
+HWND CProgramWindow::FindMessageBox() const
+{
+    WindowSearch search = {m_processId, true, nullptr};
+    EnumWindows(&FindZentrixDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 int CProgramWindow::WaitForExit(DWORD timeoutMs)

@@ -40,6 +40,8 @@ public:
     // Position of the control in the window's client area.
     RECT ControlRect(UINT id) const;
     int ProgressPosition() const;
+    // A message box of the program ("Zentrix") on the screen, or null.
+    HWND FindMessageBox() const;
 
     // The exit code, or -1 when the process did not end in time.
     int WaitForExit(DWORD timeoutMs = kWindowWaitMs);

@@ -436,37 +436,6 @@ TEST_F(MainWindow, PercentageTextsThatReadOtherArgumentsFallBackToEnglish)
               L"Your PC is performing at " + std::to_wstring(percent) + L"% of its potential");
 }
 
-struct BoxSearch
-{
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<BoxSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t title[32] = {};
-    GetWindowTextW(window, title, 32);
-    // The main window has the same title, but no caption.
-    if (owner == search->processId && lstrcmpW(title, L"Zentrix") == 0 && (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION)
-        && IsWindowVisible(window))
-    {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A message box of the process, once it is shown.
-HWND FindMessageBox(DWORD processId)
-{
-    BoxSearch search = {processId, nullptr};
-    EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Opens the tray menu, presses the keys in it and waits until it is closed.
 void UseTrayMenu(const CWindowHost& host, DWORD processId, const std::vector<UINT>& keys)
 {
@@ -503,7 +472,7 @@ TEST_F(MainWindow, TrayOffersNoStartCheckOrExitDuringAnUpdateCheck)
 
     // The idle menu: Start test, Language, Check for updates, separator, Exit.
     ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}));
-    ASSERT_TRUE(WaitUntil([&] { return FindMessageBox(processId) != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return host->FindMessageBox() != nullptr; }));
     EXPECT_EQ(site.Hits(L"/update"), 1);
 
     struct Case
@@ -521,7 +490,7 @@ TEST_F(MainWindow, TrayOffersNoStartCheckOrExitDuringAnUpdateCheck)
         ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, test.keys)) << test.whatTheKeysChoseBefore;
         ASSERT_TRUE(IsWindow(host->Window())) << test.whatTheKeysChoseBefore;
         EXPECT_TRUE(ShowsIdle(*host)) << test.whatTheKeysChoseBefore;
-        EXPECT_NE(FindMessageBox(processId), nullptr) << test.whatTheKeysChoseBefore;
+        EXPECT_NE(host->FindMessageBox(), nullptr) << test.whatTheKeysChoseBefore;
         EXPECT_EQ(site.Hits(L"/update"), 1) << test.whatTheKeysChoseBefore;
     }
 
