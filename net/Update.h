@@ -50,7 +50,8 @@ bool IsVersionLower(const Version& a, const Version& b);
 
 // Downloads the installer beside the program with a progress dialog, up to
 // three times until its MD5 matches, then starts the updater and ends the
-// program. Returns when the user cancels or the installation failed.
+// program. Returns when the user cancels or the installation failed, and
+// (reporting it) when a run is under way, which is never ended half-way.
 void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5);
 
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file

@@ -108,6 +108,10 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
         if (attempt == kDownloadAttempts - 1)
             return ReportFailure(g_module.GetString(kTextDownloadError), L"#2");
     }
+    // Ending the program now would abandon the run half-way (and leave the
+    // disk test's files on the drives).
+    if (g_module.GetTester().IsRunning())
+        return ReportFailure(kInstallError, L"#4: a test is running");
     if (!StartUpdater())
         return ReportFailure(kInstallError, L"#3");
     // Ends at once, without any shutdown processing: the updater waits for

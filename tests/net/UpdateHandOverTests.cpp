@@ -113,9 +113,9 @@ protected:
     }
 
     // Runs the probe to its end; its exit code.
-    DWORD RunProbe()
+    DWORD RunProbe(const std::wstring& arguments = L"")
     {
-        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\"";
+        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -198,21 +198,40 @@ TEST_F(UpdateHandOverTest, QuestionDecidesWithoutAutoload)
     }
 }
 
-TEST_F(UpdateHandOverTest, UppercaseChecksumFailsAfterThreeDownloads)
+// Failed installations: a checksum that never matches, and an update
+// accepted while a run is under way, whose hand-over would end the program
+// in the middle of the run.
+TEST_F(UpdateHandOverTest, FailedInstallationsTellTheUserAndInstallNothing)
 {
-    std::wstring md5 = InstallerMd5();
-    CharUpperW(&md5[0]);
-    OfferUpdate(L"9.0", L"Y", md5);
-    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
-    const size_t logStart = ReadProgramLog().size();
-    EXPECT_EQ(kProbeReturned, RunProbe());
-    EXPECT_EQ(3, StandIn().Hits(kInstallerPath));
-    ASSERT_EQ(1u, Boxes(answerer).size());
-    EXPECT_EQ(L"An error ocured during downloading update.", Boxes(answerer)[0]);
-    EXPECT_NE(std::wstring::npos,
-              ReadProgramLog().substr(logStart).find(
-                  L"Error:\tAn error occured while updates installing. Updates weren't installed! #2\t"));
-    EXPECT_EQ(L"", InstallerRecord(0));
+    std::wstring uppercaseMd5 = InstallerMd5();
+    CharUpperW(&uppercaseMd5[0]);
+    struct Case
+    {
+        std::wstring md5;
+        const wchar_t* probeArguments;
+        int downloads;
+        const wchar_t* box;
+        const wchar_t* logLine;
+    } cases[] = {
+        {uppercaseMd5, L"", 3, L"An error ocured during downloading update.",
+         L"Error:\tAn error occured while updates installing. Updates weren't installed! #2\t"},
+        {InstallerMd5(), L"during-run", 1, L"An error occured while updates installing. Updates weren't installed!",
+         L"Error:\tAn error occured while updates installing. Updates weren't installed! #4: a test is running\t"},
+    };
+    for (const Case& c : cases)
+    {
+        ASSERT_TRUE(StandIn().Reset());
+        ASSERT_TRUE(StandIn().SetRoute(kInstallerPath, {{L"body_base64", Base64Text(m_installer)}}));
+        OfferUpdate(L"9.0", L"Y", c.md5);
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        const size_t logStart = ReadProgramLog().size();
+        EXPECT_EQ(kProbeReturned, RunProbe(c.probeArguments)) << c.logLine;
+        EXPECT_EQ(c.downloads, StandIn().Hits(kInstallerPath)) << c.logLine;
+        ASSERT_EQ(1u, Boxes(answerer).size()) << c.logLine;
+        EXPECT_EQ(c.box, Boxes(answerer)[0]);
+        EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(c.logLine)) << c.logLine;
+        EXPECT_EQ(L"", InstallerRecord(1000)) << c.logLine;
+    }
 }
 
 TEST_F(UpdateHandOverTest, MessagePageIsShownWithoutQuestion)
