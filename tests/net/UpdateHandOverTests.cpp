@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <vector>
 
@@ -92,25 +91,9 @@ protected:
         ASSERT_TRUE(StandIn().SetRoute(L"/update", {{L"body", reply}}));
     }
 
-    std::wstring InstallerMd5() const
-    {
-        // The probe's own check is what is under test, so the digest is
-        // computed here through CryptoAPI directly.
-        HCRYPTPROV provider = 0;
-        HCRYPTHASH hash = 0;
-        BYTE value[16] = {};
-        DWORD size = sizeof(value);
-        CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
-        CryptCreateHash(provider, CALG_MD5, 0, 0, &hash);
-        CryptHashData(hash, reinterpret_cast<const BYTE*>(m_installer.data()), static_cast<DWORD>(m_installer.size()), 0);
-        CryptGetHashParam(hash, HP_HASHVAL, value, &size, 0);
-        CryptDestroyHash(hash);
-        CryptReleaseContext(provider, 0);
-        std::wstring text;
-        for (BYTE byte : value)
-            text += FormatText(L"%02x", byte);
-        return text;
-    }
+    // The probe's own check is what is under test, so the digest is
+    // computed here through CryptoAPI directly.
+    std::wstring InstallerMd5() const { return Md5Text(m_installer); }
 
     // Runs the probe to its end; its exit code.
     DWORD RunProbe()
