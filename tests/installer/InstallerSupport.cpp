@@ -50,18 +50,6 @@ DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
     return code;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    for (DWORD waited = 0;; waited += 200)
-    {
-        if (condition())
-            return true;
-        if (waited >= timeoutMs)
-            return false;
-        Sleep(200);
-    }
-}
-
 bool KeyExists(const std::wstring& path)
 {
     HKEY key = nullptr;

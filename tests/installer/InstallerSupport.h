@@ -1,8 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include <functional>
 #include <string>
+
+#include "testbed/WindowDriver.h"
 
 // The installers under test (beside this program): the shipped 32-bit
 // programs with the test bed's stand-in driver, of the project's version and
@@ -23,8 +24,6 @@ extern const wchar_t kRunOnceKey[];
 // Starts the command line and waits for its end: the exit code, or -1 when
 // it did not start or end in time.
 DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);
-// Polls the condition every 200 ms until it holds; false when the time ran out.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 bool KeyExists(const std::wstring& path);
 bool ValueExists(const std::wstring& key, const std::wstring& name);
