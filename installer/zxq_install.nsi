@@ -103,9 +103,10 @@ LangString LanguageFile ${LANG_FRENCH} "French"
 Function .onInit
   SetRegView 32
   SetShellVarContext all
-  ; Silent runs keep the language the system's language selects.
-  !insertmacro MUI_LANGDLL_DISPLAY
+  ; Refused at once, in the system's language; silent runs keep that
+  ; language, interactive ones ask.
   !insertmacro RefuseUnlessFree
+  !insertmacro MUI_LANGDLL_DISPLAY
 FunctionEnd
 
 ; Sets the program's language: the language of the pages, except that a

@@ -32,13 +32,22 @@ std::wstring InstallFolder()
     return std::wstring(folder) + L"\\Quorvane\\Zentrix";
 }
 
-DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
+namespace
+{
+// Starts the command line with the token (none: this process's) and waits
+// for its end.
+DWORD RunAndWaitAs(HANDLE token, const std::wstring& commandLine, DWORD timeoutMs)
 {
     std::wstring writable = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    const BOOL started =
+        token ? CreateProcessAsUserW(token, nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &process)
+              : CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process);
+    if (!started)
         return static_cast<DWORD>(-1);
     CloseHandle(process.hThread);
     DWORD code = static_cast<DWORD>(-1);
@@ -48,6 +57,29 @@ DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
         TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);
     return code;
+}
+}
+
+DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    return RunAndWaitAs(nullptr, commandLine, timeoutMs);
+}
+
+DWORD RunWithoutAdminRights(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token))
+        return static_cast<DWORD>(-1);
+    CScopedHandle own(token);
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(admins);
+    HANDLE restricted = nullptr;
+    SID_AND_ATTRIBUTES disabled = {admins, 0};
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size) ||
+        !CreateRestrictedToken(token, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted))
+        return static_cast<DWORD>(-1);
+    CScopedHandle user(restricted);
+    return RunAndWaitAs(restricted, commandLine, timeoutMs);
 }
 
 bool KeyExists(const std::wstring& path)

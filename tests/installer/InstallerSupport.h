@@ -25,6 +25,10 @@ extern const wchar_t kRunOnceKey[];
 // it did not start or end in time.
 DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);
 
+// The same, with a token whose Administrators group is disabled, as for a
+// user without administrator rights.
+DWORD RunWithoutAdminRights(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+
 bool KeyExists(const std::wstring& path);
 bool ValueExists(const std::wstring& key, const std::wstring& name);
 // A string value under HKLM; empty when it is missing.

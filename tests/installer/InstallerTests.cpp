@@ -21,6 +21,7 @@ namespace
 const wchar_t kVersion[] = TESSARIN_VERSION;
 const wchar_t kNextVersion[] = TESSARIN_NEXT_VERSION;
 const wchar_t kInstanceMutex[] = L"{BE83ABEC-4E9E-4FEF-8852-67416F53E737}";
+const DWORD kExitNotAdmin = 3;
 const DWORD kExitProgramRuns = 4;
 
 std::wstring InstalledFile(const std::wstring& name)
@@ -290,6 +291,30 @@ TEST_F(InstallerTest, UpdateRoundTripInstallsTheOfferedVersion)
             return true;
         },
         60000));
+}
+
+// Without administrator rights the installer says so and changes nothing;
+// a silent run only ends with the exit code.
+TEST_F(InstallerTest, InstallWithoutAdministratorRightsIsRefusedWithAClearMessage)
+{
+    const struct
+    {
+        const wchar_t* arguments;
+        size_t boxes;
+    } runs[] = {{L" /S", 0}, {L"", 1}};
+    for (const auto& run : runs)
+    {
+        CMessageBoxAnswerer answerer(L"Zentrix Setup", IDOK);
+        EXPECT_EQ(kExitNotAdmin, RunWithoutAdminRights(Quoted(CurrentInstaller()) + run.arguments)) << run.arguments;
+        ASSERT_EQ(run.boxes, answerer.Texts().size()) << run.arguments;
+        if (run.boxes)
+            EXPECT_EQ(L"Installing Zentrix needs administrator rights. Please log in as an administrator and run "
+                      L"the setup again.",
+                      answerer.Texts()[0]);
+        EXPECT_FALSE(FileExists(InstallFolder()));
+        EXPECT_FALSE(KeyExists(kEntryKey));
+        EXPECT_FALSE(ValueExists(kProgramKey, L"Language"));
+    }
 }
 
 TEST_F(InstallerTest, InstallIsRefusedWhileTheProgramRuns)
