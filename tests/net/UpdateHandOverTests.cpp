@@ -33,7 +33,8 @@ std::vector<std::wstring> Boxes(const CMessageBoxAnswerer& answerer)
 
 // A program folder (with a blank and characters outside the ANSI code page
 // in its name) holding copies of the update probe and the updater. The
-// stand-in update server offers the recording stand-in installer.
+// stand-in update server offers the recording stand-in installer, signed by
+// the build's publisher.
 class UpdateHandOverTest : public testing::Test
 {
 protected:
@@ -59,7 +60,13 @@ protected:
         const char* text = static_cast<const char*>(LockResource(LoadResource(nullptr, english)));
         WriteBytes(m_folder + L"\\Languages\\English.xml",
                    std::string(text, SizeofResource(nullptr, english)));
-        m_installer = ReadFileBytes(built + L"\\install_recorder.exe");
+        // Signed by the publisher whose key the probe carries.
+        ServeInstaller(ReadFileBytes(built + L"\\install_recorder_signed.exe"));
+    }
+
+    void ServeInstaller(const std::string& installer)
+    {
+        m_installer = installer;
         ASSERT_FALSE(m_installer.empty());
         ASSERT_TRUE(StandIn().SetRoute(kInstallerPath, {{L"body_base64", Base64Text(m_installer)}}));
     }
@@ -196,6 +203,42 @@ TEST_F(UpdateHandOverTest, UppercaseChecksumFailsAfterThreeDownloads)
               ReadProgramLog().substr(logStart).find(
                   L"Error:\tAn error occured while updates installing. Updates weren't installed! #2\t"));
     EXPECT_EQ(L"", InstallerRecord(0));
+}
+
+// The checksum passes in each case (it is the offered file's); only an
+// installer the publisher signed is handed over (the test above), any other
+// is deleted and refused like a failed download.
+TEST_F(UpdateHandOverTest, InstallerNotSignedByThePublisherIsRefused)
+{
+    const std::wstring built = GetProgramFolder();
+    std::string changed = ReadFileBytes(built + L"\\install_recorder_signed.exe");
+    ASSERT_FALSE(changed.empty());
+    changed[changed.size() / 4] ^= 0x01;
+    const struct
+    {
+        std::string installer;
+        const wchar_t* reason;
+    } cases[] = {
+        {ReadFileBytes(built + L"\\install_recorder.exe"), L"the installer is not signed (trust result 0x800B0100)"},
+        {changed, L"the installer's signature is not valid (trust result 0x80096010)"},
+        {ReadFileBytes(built + L"\\install_recorder_other.exe"),
+         L"the installer is signed by another publisher (trust result 0x00000000)"},
+    };
+    for (const auto& c : cases)
+    {
+        ServeInstaller(c.installer);
+        OfferUpdate(L"9.0", L"Y", InstallerMd5());
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        const size_t logStart = ReadProgramLog().size();
+        EXPECT_EQ(kProbeReturned, RunProbe()) << c.reason;
+        ASSERT_EQ(1u, Boxes(answerer).size()) << c.reason;
+        EXPECT_EQ(L"An error ocured during downloading update.", Boxes(answerer)[0]);
+        EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(
+                                          std::wstring(L"Error:\tThe update installer was refused: ") + c.reason))
+            << c.reason;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((m_folder + L"\\zxq_install.exe").c_str())) << c.reason;
+        EXPECT_EQ(L"", InstallerRecord(0)) << c.reason;
+    }
 }
 
 TEST_F(UpdateHandOverTest, MessagePageIsShownWithoutQuestion)
