@@ -16,61 +16,44 @@ const DWORD kPageWaitMs = 30000;
 
 struct WindowSearch
 {
-    DWORD processId;
-    HWND except;
-    HWND found;
-};
-
-BOOL CALLBACK VisitTopWindow(HWND window, LPARAM param)
-{
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || window == search->except || !IsWindowVisible(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// A visible top-level window of the process other than `except`.
-HWND WaitForTopWindow(DWORD processId, HWND except)
-{
-    WindowSearch search = {processId, except, nullptr};
-    WaitUntil(
-        [&] {
-            EnumWindows(&VisitTopWindow, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        kPageWaitMs);
-    return search.found;
-}
-
-struct ChildSearch
-{
     std::function<bool(HWND)> wanted;
     HWND found;
 };
 
-BOOL CALLBACK VisitChild(HWND window, LPARAM param)
+BOOL CALLBACK VisitWindow(HWND window, LPARAM param)
 {
-    ChildSearch* search = reinterpret_cast<ChildSearch*>(param);
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     if (!IsWindowVisible(window) || !search->wanted(window))
         return TRUE;
     search->found = window;
     return FALSE;
 }
 
-// Waits until the window has a visible descendant of the kind.
-HWND WaitForChild(HWND window, const std::function<bool(HWND)>& wanted)
+// Waits for a visible window of the kind: a top-level one (parent null) or
+// a descendant of the parent.
+HWND WaitForWindow(HWND parent, const std::function<bool(HWND)>& wanted)
 {
-    ChildSearch search = {wanted, nullptr};
+    WindowSearch search = {wanted, nullptr};
     WaitUntil(
         [&] {
-            EnumChildWindows(window, &VisitChild, reinterpret_cast<LPARAM>(&search));
+            if (parent)
+                EnumChildWindows(parent, &VisitWindow, reinterpret_cast<LPARAM>(&search));
+            else
+                EnumWindows(&VisitWindow, reinterpret_cast<LPARAM>(&search));
             return search.found != nullptr;
         },
         kPageWaitMs);
     return search.found;
+}
+
+// A visible top-level window of the process other than `except`.
+HWND WaitForTopWindow(DWORD processId, HWND except)
+{
+    return WaitForWindow(nullptr, [processId, except](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        return owner == processId && window != except;
+    });
 }
 
 std::function<bool(HWND)> WithId(int id)
@@ -120,19 +103,15 @@ TEST(InstallerPages, InteractiveInstallGoesThroughItsPagesInTheChosenLanguage)
     const std::wstring languageBefore = ReadString(kProgramKey, L"Language");
     const bool programKeyExisted = KeyExists(kProgramKey);
 
-    std::wstring commandLine = L"\"" + CurrentInstaller() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
-    CloseHandle(process.hThread);
+    DWORD processId = 0;
+    CScopedHandle installer = StartProcess(L"\"" + CurrentInstaller() + L"\"", &processId);
+    ASSERT_TRUE(installer);
 
     // The language question, answered with German.
-    HWND language = WaitForTopWindow(process.dwProcessId, nullptr);
+    HWND language = WaitForTopWindow(processId, nullptr);
     ASSERT_TRUE(language);
     EXPECT_EQ(L"Installer Language", TextOf(language));
-    HWND languages = WaitForChild(language, [](HWND child) {
+    HWND languages = WaitForWindow(language, [](HWND child) {
         wchar_t className[32] = {};
         GetClassNameW(child, className, 32);
         return lstrcmpiW(className, L"ComboBox") == 0;
@@ -145,37 +124,41 @@ TEST(InstallerPages, InteractiveInstallGoesThroughItsPagesInTheChosenLanguage)
     EXPECT_TRUE(SaveScreenshot(language, shots + L"1-language.png"));
     Press(language, IDOK);
 
-    HWND setup = WaitForTopWindow(process.dwProcessId, language);
+    HWND setup = WaitForTopWindow(processId, language);
     ASSERT_TRUE(setup);
     // The welcome page has no folder field yet.
     Sleep(500);
     EXPECT_TRUE(SaveScreenshot(setup, shots + L"2-welcome.png"));
     Press(setup, IDOK);
 
-    HWND folder = WaitForChild(setup, WithId(1019));
+    HWND folder = WaitForWindow(setup, WithId(1019));
     ASSERT_TRUE(folder);
     EXPECT_EQ(InstallFolder(), TextOf(folder));
     EXPECT_TRUE(SaveScreenshot(setup, shots + L"3-folder.png"));
     Press(setup, IDOK);
 
-    HWND progress = WaitForChild(setup, WithId(1004));
+    HWND progress = WaitForWindow(setup, WithId(1004));
     EXPECT_TRUE(progress);
     EXPECT_TRUE(SaveScreenshot(setup, shots + L"4-progress.png"));
 
     // The finish page offers the restart, with "later" chosen.
-    HWND restartNow = WaitForChild(setup, &IsRadioButton);
+    HWND restartNow = WaitForWindow(setup, &IsRadioButton);
     ASSERT_TRUE(restartNow);
     HWND restartLater = GetWindow(restartNow, GW_HWNDNEXT);
     ASSERT_TRUE(restartLater);
     EXPECT_EQ(BST_UNCHECKED, SendMessageW(restartNow, BM_GETCHECK, 0, 0));
     EXPECT_EQ(BST_CHECKED, SendMessageW(restartLater, BM_GETCHECK, 0, 0));
     EXPECT_TRUE(SaveScreenshot(setup, shots + L"5-finish.png"));
+    // Finish only when it would not restart the test machine.
     if (SendMessageW(restartNow, BM_GETCHECK, 0, 0) != BST_CHECKED)
         Press(setup, IDOK);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, kPageWaitMs));
+    if (WaitForSingleObject(installer.Get(), kPageWaitMs) != WAIT_OBJECT_0)
+    {
+        ADD_FAILURE() << "the installer did not end";
+        TerminateProcess(installer.Get(), 1);
+    }
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(installer.Get(), &code);
     EXPECT_EQ(0u, code);
 
     // The interactive run opened the install page and set the page language.

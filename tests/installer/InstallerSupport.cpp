@@ -25,18 +25,19 @@ std::wstring NextInstaller()
     return GetProgramFolder() + L"\\zxq_install_testbed_next.exe";
 }
 
-std::wstring InstallFolder()
+std::wstring ShellFolder(int csidl)
 {
     wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILESX86, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::wstring(folder) + L"\\Quorvane\\Zentrix";
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return folder;
 }
 
-namespace
+std::wstring InstallFolder()
 {
-// Starts the command line with the token (none: this process's) and waits
-// for its end.
-DWORD RunAndWaitAs(HANDLE token, const std::wstring& commandLine, DWORD timeoutMs)
+    return ShellFolder(CSIDL_PROGRAM_FILESX86) + L"\\Quorvane\\Zentrix";
+}
+
+CScopedHandle StartProcess(const std::wstring& commandLine, DWORD* processId, HANDLE token)
 {
     std::wstring writable = commandLine;
     STARTUPINFOW startup = {};
@@ -48,14 +49,27 @@ DWORD RunAndWaitAs(HANDLE token, const std::wstring& commandLine, DWORD timeoutM
               : CreateProcessW(nullptr, &writable[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process);
     if (!started)
-        return static_cast<DWORD>(-1);
+        return CScopedHandle();
     CloseHandle(process.hThread);
+    if (processId)
+        *processId = process.dwProcessId;
+    return CScopedHandle(process.hProcess);
+}
+
+namespace
+{
+// Starts the command line with the token (none: this process's) and waits
+// for its end.
+DWORD RunAndWaitAs(HANDLE token, const std::wstring& commandLine, DWORD timeoutMs)
+{
+    CScopedHandle process = StartProcess(commandLine, nullptr, token);
+    if (!process)
+        return static_cast<DWORD>(-1);
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
+    if (WaitForSingleObject(process.Get(), timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.Get(), &code);
     else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
+        TerminateProcess(process.Get(), 1);
     return code;
 }
 }

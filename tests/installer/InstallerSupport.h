@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/ScopedHandle.h"
 #include "testbed/WindowDriver.h"
 
 // The installers under test (beside this program): the shipped 32-bit
@@ -11,6 +12,8 @@
 std::wstring CurrentInstaller();
 std::wstring NextInstaller();
 
+// A folder of the shell (CSIDL_...).
+std::wstring ShellFolder(int csidl);
 // Where the installer puts the program by default: the 32-bit Program Files.
 std::wstring InstallFolder();
 
@@ -21,6 +24,9 @@ extern const wchar_t kEntryKey[];
 extern const wchar_t kUninstallKey[];
 extern const wchar_t kRunOnceKey[];
 
+// Starts the command line, with the token (none: this process's). The
+// process, empty when it did not start.
+CScopedHandle StartProcess(const std::wstring& commandLine, DWORD* processId = nullptr, HANDLE token = nullptr);
 // Starts the command line and waits for its end: the exit code, or -1 when
 // it did not start or end in time.
 DWORD RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = 120000);

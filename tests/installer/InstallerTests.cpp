@@ -41,9 +41,7 @@ std::wstring SystemDriver()
 
 std::wstring Shortcut()
 {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::wstring(folder) + L"\\Zentrix\\Zentrix.lnk";
+    return ShellFolder(CSIDL_COMMON_PROGRAMS) + L"\\Zentrix\\Zentrix.lnk";
 }
 
 // Every installation a test makes is undone again, and the program's
@@ -192,13 +190,8 @@ TEST_F(InstallerTest, TheInstalledProgramOffersTheRestartUntilItsAutorunStart)
     }
     EXPECT_EQ(1u, ReadDword(kProgramKey, L"RunAtStartUp", 0));
 
-    std::wstring commandLine = Quoted(InstalledFile(L"Tessarin.exe")) + L" autorun";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
-    CloseHandle(process.hThread);
+    CScopedHandle program = StartProcess(Quoted(InstalledFile(L"Tessarin.exe")) + L" autorun");
+    ASSERT_TRUE(program);
     HWND window = nullptr;
     WaitUntil(
         [&] {
@@ -211,9 +204,8 @@ TEST_F(InstallerTest, TheInstalledProgramOffersTheRestartUntilItsAutorunStart)
     EXPECT_FALSE(LogonTaskExists());
     if (window)
         PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
+    if (WaitForSingleObject(program.Get(), 60000) != WAIT_OBJECT_0)
+        TerminateProcess(program.Get(), 1);
 }
 
 // Counts the entries of the list of installed programs named "Zentrix".
