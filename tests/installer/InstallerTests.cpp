@@ -320,6 +320,19 @@ TEST_F(InstallerTest, InstallIsRefusedWhileTheProgramRuns)
     EXPECT_FALSE(ValueExists(kProgramKey, L"Language"));
 }
 
+// "_?=" runs the uninstaller in place, so its own exit code comes back.
+TEST_F(InstallerTest, UninstallIsRefusedWhileTheProgramRuns)
+{
+    ASSERT_EQ(0u, InstallSilently(CurrentInstaller()));
+    HANDLE running = CreateMutexW(nullptr, FALSE, kInstanceMutex);
+    const DWORD code = RunAndWait(Quoted(InstalledFile(L"uninstall.exe")) + L" /S _?=" + InstallFolder());
+    CloseHandle(running);
+    EXPECT_EQ(kExitProgramRuns, code);
+    EXPECT_TRUE(FileExists(InstalledFile(L"Tessarin.exe")));
+    EXPECT_TRUE(ServiceExists(L"zxq"));
+    EXPECT_TRUE(KeyExists(kEntryKey));
+}
+
 TEST_F(InstallerTest, DamagedInstallerIsRefusedByItsIntegrityCheck)
 {
     std::string bytes = ReadFileBytes(CurrentInstaller());
