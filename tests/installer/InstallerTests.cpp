@@ -300,9 +300,11 @@ TEST_F(InstallerTest, InstallWithoutAdministratorRightsIsRefusedWithAClearMessag
         EXPECT_EQ(kExitNotAdmin, RunWithoutAdminRights(Quoted(CurrentInstaller()) + run.arguments)) << run.arguments;
         ASSERT_EQ(run.boxes, answerer.Texts().size()) << run.arguments;
         if (run.boxes)
+        {
             EXPECT_EQ(L"Installing Zentrix needs administrator rights. Please log in as an administrator and run "
                       L"the setup again.",
                       answerer.Texts()[0]);
+        }
         EXPECT_FALSE(FileExists(InstallFolder()));
         EXPECT_FALSE(KeyExists(kEntryKey));
         EXPECT_FALSE(ValueExists(kProgramKey, L"Language"));
