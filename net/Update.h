@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 #include <array>
+#include <functional>
+#include <functional>
 #include <string>
 
 #include "net/WinHttpSupport.h"
@@ -33,8 +35,9 @@ const UINT WM_DOWNLOAD_DONE = WM_USER + 6;
 // The whole check and, when the user accepts or the server says so, the
 // installation. Logs its failures. Does not return once the updater has
 // been started: the program then ends at once. The request carries the
-// machine identifier.
-void CheckForUpdates(const std::wstring& uid);
+// machine identifier; runUnderWay tells whether a benchmark run is going,
+// which holds an installation back.
+void CheckForUpdates(const std::wstring& uid, const std::function<bool()>& runUnderWay);
 
 // The request document for the running version; empty when the DOM cannot
 // be created.
@@ -50,8 +53,10 @@ bool IsVersionLower(const Version& a, const Version& b);
 
 // Downloads the installer beside the program with a progress dialog, up to
 // three times until its MD5 matches, then starts the updater and ends the
-// program. Returns when the user cancels or the installation failed.
-void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5);
+// program. Returns when the user cancels or the installation failed, and
+// (reporting it) when a run is under way, which is never ended half-way.
+void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5,
+                   const std::function<bool()>& runUnderWay);
 
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file
 // cannot be read.
@@ -61,6 +66,10 @@ bool ComputeFileMd5(const std::wstring& path, std::wstring& md5);
 void LogUpdateFailure(const wchar_t* text);
 
 // Answers a 401 or 407 of the request with credentials the user types into
-// the proxy dialog. True when no challenge was there or it was answered with
-// 200; otherwise logs "Authentication proxy fails." and returns false.
-bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body);
+// the proxy dialog, shown over owner. True when no challenge was there or it
+// was answered with 200; otherwise logs "Authentication proxy fails." and
+// returns false. A download passes its cancel state: once it is cancelled
+// (before the dialog or while it is open) the request, which the cancel
+// closed, is not touched again and false is returned without a log line.
+bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
+                               const std::function<bool()>& isCancelled = std::function<bool()>());

@@ -99,7 +99,7 @@ bool AskUpdateServer(const std::wstring& version, const std::wstring& uid, std::
         return LogUpdateFailure(NetworkText::kSendError), false;
     if (!WinHttpReceiveResponse(request.Get(), nullptr))
         return LogUpdateFailure(NetworkText::kReceiveError), false;
-    HandleProxyAuthentication(request.Get(), body); // a failure shows in the reply
+    HandleProxyAuthentication(request.Get(), body, GetActiveWindow()); // a failure shows in the reply
 
     std::string bytes;
     if (!ReadReplyBody(request.Get(), kMaxReplyBytes, bytes))
@@ -171,12 +171,19 @@ void LogUpdateFailure(const wchar_t* text)
     LogError(text, GetLastError());
 }
 
-bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body)
+bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
+                               const std::function<bool()>& isCancelled)
 {
+    auto cancelled = [&isCancelled] { return isCancelled && isCancelled(); };
+    if (cancelled())
+        return false;
     if (!IsAuthenticationStatus(QueryStatusCode(request)))
         return true;
     CProxyDlg dialog;
-    if (dialog.DoModal(GetActiveWindow()) != IDOK ||
+    const INT_PTR answer = dialog.DoModal(owner);
+    if (cancelled())
+        return false;
+    if (answer != IDOK ||
         RunAuthentication(request, dialog.GetUser(), dialog.GetPassword(), body) != HTTP_STATUS_OK)
     {
         LogUpdateFailure(NetworkText::kAuthenticationError);
@@ -185,7 +192,7 @@ bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body)
     return true;
 }
 
-void CheckForUpdates(const std::wstring& uid)
+void CheckForUpdates(const std::wstring& uid, const std::function<bool()>& runUnderWay)
 {
     Log(L"Checking for updates");
     const std::wstring version = GetFileVersionText(GetProgramPath());
@@ -201,5 +208,5 @@ void CheckForUpdates(const std::wstring& uid)
     if (!info.message.empty())
         CBrowserDialog(info.title, info.message).DoModal(GetActiveWindow());
     if (IsVersionLower(ParseVersion(version), ParseVersion(info.version)) && (info.autoload || UserWantsUpdate()))
-        InstallUpdate(info.url, info.filesize, info.filemd5);
+        InstallUpdate(info.url, info.filesize, info.filemd5, runUnderWay);
 }

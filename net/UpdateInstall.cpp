@@ -4,6 +4,8 @@
 
 #include "base/ScopedHandle.h"
 #include "net/DownloadProgressDlg.h"
+#include "net/InstallerSignature.h"
+#include "net/PublisherKey.h"
 #include "base/Folders.h"
 #include "base/Log.h"
 #include "base/UiText.h"
@@ -17,9 +19,14 @@ const wchar_t kUpdaterName[] = L"updater.exe";
 const wchar_t kInstallError[] = L"An error occured while updates installing. Updates weren't installed!";
 const int kDownloadAttempts = 3;
 
-void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
+void ShowFailure(const wchar_t* boxText)
 {
     MessageBoxW(GetActiveWindow(), boxText, L"Zentrix", MB_SETFOREGROUND);
+}
+
+void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
+{
+    ShowFailure(boxText);
     LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
 }
 
@@ -94,7 +101,8 @@ bool ComputeFileMd5(const std::wstring& path, std::wstring& md5)
     return true;
 }
 
-void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5)
+void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5,
+                   const std::function<bool()>& runUnderWay)
 {
     const std::wstring path = FormatText(L"%ls\\%ls", GetProgramFolder().c_str(), kInstallerName);
     for (int attempt = 0;; ++attempt)
@@ -109,6 +117,22 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
         if (attempt == kDownloadAttempts - 1)
             return ReportFailure(GetUiText(kTextDownloadError), L"#2");
     }
+    // The checksum comes from the same server over the same channel, so it
+    // cannot tell a tampered installer: only the publisher's signature does.
+    const InstallerSignatureVerdict signature = CheckInstallerSignature(path, kPublisherKey, sizeof(kPublisherKey));
+    if (!signature.accepted)
+    {
+        DeleteFileW(path.c_str());
+        ShowFailure(GetUiText(kTextDownloadError));
+        LogError(FormatText(L"The update installer was refused: %ls (trust result 0x%08lX)",
+                                     signature.reason.c_str(), static_cast<unsigned long>(signature.trustResult)),
+                          GetLastError());
+        return;
+    }
+    // Ending the program now would abandon the run half-way (and leave the
+    // disk test's files on the drives).
+    if (runUnderWay())
+        return ReportFailure(kInstallError, L"#4: a test is running");
     if (!StartUpdater())
         return ReportFailure(kInstallError, L"#3");
     // Ends at once, without any shutdown processing: the updater waits for

@@ -1,6 +1,7 @@
 #include "shell/Module.h"
 
 #include "net/MachineId.h"
+#include "net/Update.h"
 #include "base/Folders.h"
 #include "base/StringFormat.h"
 
@@ -49,4 +50,9 @@ void CModule::LogError(const std::wstring& description, DWORD lastError)
 std::wstring CModule::GetAppDataFolder() const
 {
     return ::GetAppDataFolder();
+}
+
+void CheckForProgramUpdates()
+{
+    CheckForUpdates(g_module.GetUID(), [] { return g_module.GetTester().IsRunning(); });
 }

@@ -88,3 +88,7 @@ private:
 };
 
 extern CModule g_module;
+
+// The update check with the program's machine identifier; an installation
+// waits while the program's tester runs.
+void CheckForProgramUpdates();

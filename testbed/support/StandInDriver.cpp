@@ -1,6 +1,7 @@
 #include "testbed/support/StandInDriver.h"
 
 #include "base/ScopedHandle.h"
+#include "base/RegistryKey.h"
 #include "base/StringFormat.h"
 
 namespace
@@ -120,6 +121,13 @@ bool StartStandInDriver(const std::wstring& imagePath, const StandInMachine* mac
         Sleep(kPollMs);
     }
     return Fail(error, L"waiting for \\\\.\\PortIo");
+}
+
+bool ReadStandInEepromWrites(DWORD& writes)
+{
+    CRegistryKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, kParametersKey, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
+           key.ReadDword(L"EepromWrites", writes);
 }
 
 bool RemoveStandInDriver(std::wstring& error)
