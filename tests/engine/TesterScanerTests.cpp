@@ -42,7 +42,8 @@ unsigned __stdcall ScanOnThread(void* argument)
 }
 
 // A tester whose scanner holds a file-reference scan that shares the
-// tester's pause event, running on a thread of its own while paused.
+// tester's pause event, running on a thread of its own while paused. The
+// pause goes through the scanner: the tester pauses only a run of its own.
 class TesterScaner : public ::testing::Test
 {
 protected:
@@ -50,7 +51,7 @@ protected:
     {
         tester.GetRegistryScaner().AddScan(ScanTypeFileRefs);
         tester.CreateTests();
-        tester.Suspend();
+        tester.GetRegistryScaner().Pause();
         run.scanner = &tester.GetRegistryScaner();
         thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ScanOnThread, &run, 0, nullptr)));
         ASSERT_TRUE(thread);
@@ -68,7 +69,7 @@ protected:
 };
 }
 
-TEST_F(TesterScaner, SuspendHoldsTheScanUntilResume)
+TEST_F(TesterScaner, PauseHoldsTheScanUntilResume)
 {
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread.Get(), 300));
     tester.Resume();
