@@ -192,7 +192,7 @@ std::wstring UninstallScanFindings()
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring output = std::wstring(temp) + L"uninstall_scan.txt";
-    if (RunProgramToEnd(TESSARIN_SHIP_X86_BIN L"\\uninstall_scan_probe.exe", L"\"" + output + L"\"") != 0)
+    if (RunProgramToEnd(TESSARIN_SHIP_X86_TESTBED L"\\uninstall_scan_probe.exe", L"\"" + output + L"\"") != 0)
         return L"<probe failed>";
     std::wstring text;
     CScopedHandle file(CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
