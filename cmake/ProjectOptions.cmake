@@ -22,16 +22,13 @@ endif()
 target_include_directories(tessarin_options SYSTEM INTERFACE ${TESSARIN_BOOST_ROOT})
 target_include_directories(tessarin_options INTERFACE ${PROJECT_SOURCE_DIR})
 
-# A library of one subsystem: every .cpp file of the folder.
+# A library of one subsystem: every .cpp file of the folder. It links only
+# libraries of its own layer or below (scripts/include-graph checks the
+# includes).
 function(tessarin_library name)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
   target_link_libraries(${name} PUBLIC tessarin_options ${ARGN})
-  # The subsystems call each other (the singleton in shell reaches every one
-  # of them, and they all log through it): the linker walks the cycle of
-  # static libraries often enough that an object pulled in late still finds
-  # what it needs, whatever order it meets the libraries in.
-  set_property(TARGET ${name} PROPERTY LINK_INTERFACE_MULTIPLICITY 4)
 endfunction()
 
 # A console program with a wide-character entry point.

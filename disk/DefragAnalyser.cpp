@@ -6,8 +6,8 @@
 #include "disk/OstrelFile.h"
 #include "disk/ProcessKiller.h"
 #include "disk/Utf16Collector.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -54,18 +54,18 @@ void CDefragAnalyser::Analyse()
 {
     m_progress = 0;
     m_succeeded = false;
-    g_module.Log(L"HDD TEST: try to get fragmentattion percent for all disks");
+    Log(L"HDD TEST: try to get fragmentattion percent for all disks");
 
     WORD architecture = NativeArchitecture();
     WORD resourceId = COstrelFile::ResourceFor(architecture);
     if (resourceId == 0)
         return;
-    g_module.Log(architecture == PROCESSOR_ARCHITECTURE_AMD64 ? L"x64 Ostrel exe" : L"x86 Ostrel exe");
+    Log(architecture == PROCESSOR_ARCHITECTURE_AMD64 ? L"x64 Ostrel exe" : L"x86 Ostrel exe");
 
     COstrelFile ostrel(m_resources);
     if (!ostrel.Extract(resourceId))
     {
-        g_module.LogError(L"HDD TEST: cannot write " + ostrel.Path(), GetLastError());
+        LogError(L"HDD TEST: cannot write " + ostrel.Path(), GetLastError());
         return;
     }
     HANDLE readEnd = nullptr;
@@ -147,8 +147,8 @@ void CDefragAnalyser::ReadReport(HANDLE readEnd)
     if (m_cancel)
         return;
     m_progress = 100;
-    g_module.Log(L"reading defrag responce");
-    g_module.Log(output.Text());
+    Log(L"reading defrag responce");
+    Log(output.Text());
     m_succeeded = ParseFragmentation(output.Text(), m_windows7, m_fragmentation);
 }
 

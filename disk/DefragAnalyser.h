@@ -3,8 +3,8 @@
 #include <atomic>
 #include <string>
 
-#include "engine/CriticalSection.h"
-#include "engine/ScopedHandle.h"
+#include "base/CriticalSection.h"
+#include "base/ScopedHandle.h"
 
 // Measures the fragmentation of one drive with the system defragmenter in
 // analysis mode, run under Ostrel so that its console report arrives through

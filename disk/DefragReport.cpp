@@ -9,8 +9,8 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/algorithm/string/trim.hpp>
 
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -32,7 +32,7 @@ std::wstring BeforePercent(const std::wstring& token)
 // fit a rule (Windows 7 names the volume in parentheses) must not read as 0 %.
 bool ReadFigure(const std::wstring& figure, double& percent)
 {
-    g_module.Log(FormatText(L"fragmentation = %ls%%", figure.c_str()));
+    Log(FormatText(L"fragmentation = %ls%%", figure.c_str()));
     wchar_t* end = nullptr;
     double value = std::wcstod(figure.c_str(), &end);
     if (end == figure.c_str() || !std::isfinite(value))
@@ -50,7 +50,7 @@ bool ParseFragmentation(const std::wstring& report, bool windows7, double& perce
         std::vector<std::wstring> tokens = Split(report, L"=");
         if (tokens.size() >= 4)
         {
-            g_module.Log(L"Parsing Seven defrag output");
+            Log(L"Parsing Seven defrag output");
             return ReadFigure(BeforePercent(tokens[3]), percent);
         }
     }
@@ -60,7 +60,7 @@ bool ParseFragmentation(const std::wstring& report, bool windows7, double& perce
     std::vector<std::wstring> parts = Split(report, L"()");
     if (parts.size() >= 5)
     {
-        g_module.Log(L"Parsing XP defrag output");
+        Log(L"Parsing XP defrag output");
         std::wstring figure = parts[4];
         boost::algorithm::trim_if(figure, !boost::algorithm::is_digit());
         return ReadFigure(figure, percent);
@@ -70,7 +70,7 @@ bool ParseFragmentation(const std::wstring& report, bool windows7, double& perce
     std::vector<std::wstring> tokens = Split(report, L"=");
     if (tokens.size() >= 5)
     {
-        g_module.Log(L"Parsing Vista defrag output");
+        Log(L"Parsing Vista defrag output");
         return ReadFigure(BeforePercent(tokens[4]), percent);
     }
     return false;

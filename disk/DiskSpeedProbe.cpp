@@ -3,9 +3,9 @@
 #include <process.h>
 #include <algorithm>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/ScopedHandle.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -91,7 +91,7 @@ void CDiskSpeedProbe::WriteFile()
     // the rate would time nothing.
     if (!buffer.IsAlignedTo(SectorSize(m_drive + L":\\")))
     {
-        g_module.LogError(L"HDD TEST: no sector-aligned write buffer", GetLastError());
+        LogError(L"HDD TEST: no sector-aligned write buffer", GetLastError());
         return;
     }
     std::wstring name = GetFileName();

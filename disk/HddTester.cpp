@@ -3,11 +3,11 @@
 #include <process.h>
 
 #include "disk/DiskSpeedProbe.h"
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "engine/XmlWriting.h"
 #include "hardware/HardwareInfo.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -55,13 +55,8 @@ unsigned CHddTester::TrialStep(unsigned measuredCount, unsigned trial)
 
 void CHddTester::Run()
 {
-    g_module.Log(L"HDD TEST: begin test");
-    ResetCancel();
     m_disks.clear();
-    m_score = 0;
-    m_maxScore = 0;
-
-    Progress(0);
+    BeginRun(L"HDD TEST: begin test", kHddGroup);
     std::map<std::wstring, double> fragmentation;
     unsigned base = 0;
     if (AnalyseDrives(fragmentation, base) && !fragmentation.empty())
@@ -69,11 +64,11 @@ void CHddTester::Run()
 
     if (CheckCancel())
     {
-        g_module.Log(L"HDD TEST: cancel test");
+        Log(L"HDD TEST: cancel test");
         return;
     }
     Progress(100);
-    g_module.Log(L"HDD TEST: end test");
+    Log(L"HDD TEST: end test");
 }
 
 bool CHddTester::AnalyseDrives(std::map<std::wstring, double>& fragmentation, unsigned& base)
@@ -82,7 +77,7 @@ bool CHddTester::AnalyseDrives(std::map<std::wstring, double>& fragmentation, un
     unsigned count = static_cast<unsigned>(drives.size());
     for (unsigned h = 0; h < count; ++h)
     {
-        g_module.Log(FormatText(L"HDD TEST: try to analyze disk - %ls", drives[h].c_str()));
+        Log(FormatText(L"HDD TEST: try to analyze disk - %ls", drives[h].c_str()));
         CDefragAnalyser analyser(drives[h], m_settings.ostrelResources, m_settings.windows7);
         CScopedHandle thread(
             reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr)));
@@ -110,7 +105,7 @@ bool CHddTester::AnalyseDrives(std::map<std::wstring, double>& fragmentation, un
 void CHddTester::MeasureDrives(const std::map<std::wstring, double>& fragmentation, unsigned base)
 {
     unsigned count = static_cast<unsigned>(fragmentation.size());
-    g_module.Log(FormatText(L"disk count = %i", static_cast<int>(count)));
+    Log(FormatText(L"disk count = %i", static_cast<int>(count)));
     unsigned step = kMeasuringShare / count;
     unsigned k = 0;
     for (const auto& drive : fragmentation)
@@ -118,13 +113,13 @@ void CHddTester::MeasureDrives(const std::map<std::wstring, double>& fragmentati
         base += step * k;
         if (CheckCancel())
             return;
-        g_module.Log(FormatText(L"HDD TEST: founded disk - %ls", drive.first.c_str()));
+        Log(FormatText(L"HDD TEST: founded disk - %ls", drive.first.c_str()));
         ULARGE_INTEGER total = {}, free = {};
         GetDiskFreeSpaceExW((drive.first + L":\\").c_str(), nullptr, &total, &free);
         LogicalDiskInfo disk(drive.first, total.QuadPart, free.QuadPart, drive.second);
         disk.transferRate = MeasureTransferRate(drive.first, base, count);
         m_disks.push_back(disk);
-        g_module.Log(FormatText(L"disk %ls: TransRate = %f", drive.first.c_str(),
+        Log(FormatText(L"disk %ls: TransRate = %f", drive.first.c_str(),
                                 static_cast<double>(static_cast<float>(disk.transferRate))));
         ++k;
     }

@@ -1,7 +1,7 @@
 #include "disk/LogicalDiskInfo.h"
 
 #include "engine/XmlWriting.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
 #include "disk/OstrelFile.h"
 
 #include "disk/OstrelResources.h"
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
 
 COstrelFile::COstrelFile(HMODULE module) : m_module(module)
 {

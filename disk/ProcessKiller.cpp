@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 namespace
 {

@@ -2,13 +2,14 @@
 #include <windows.h>
 #include <atomic>
 
+#include "base/Log.h"
 #include "engine/ITester.h"
 #include "engine/ProgressNotify.h"
 
 // The part every test shares: progress target, cancel flag, pause event and
 // the score caches. Each test derives from its own instance,
-// class CSomeTest : public CTesterImpl<CSomeTest>, and at the start of Run
-// calls ResetCancel and clears both caches.
+// class CSomeTest : public CTesterImpl<CSomeTest>, and opens its Run with
+// BeginRun.
 template <class T>
 class CTesterImpl : public ITester
 {
@@ -36,6 +37,17 @@ protected:
     }
 
     void ResetCancel() { m_cancel = false; }
+
+    // The opening of every test's Run: logs the test's first line, clears
+    // the cancel flag and both caches, and reports 0 % for the test's group.
+    void BeginRun(const wchar_t* firstLine, WORD group)
+    {
+        Log(firstLine);
+        ResetCancel();
+        m_score = 0;
+        m_maxScore = 0;
+        NotifyProgress(0, MAKELPARAM(0, group));
+    }
 
     CProgressNotify m_notify;
     std::atomic<bool> m_cancel{false};

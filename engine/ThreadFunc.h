@@ -3,8 +3,8 @@
 #include <process.h>
 #include <atomic>
 
-#include "engine/ComSupport.h"
-#include "engine/ScopedHandle.h"
+#include "base/ComSupport.h"
+#include "base/ScopedHandle.h"
 
 // Gives Owner one thread of its own at a time, running Owner::RunTests
 // with COM initialised (single-threaded apartment). Owner derives publicly

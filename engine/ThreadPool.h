@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "engine/CriticalSection.h"
-#include "engine/ScopedHandle.h"
+#include "base/CriticalSection.h"
+#include "base/ScopedHandle.h"
 
 // A fixed number of worker threads that take tasks first in, first out.
 // Tasks must not throw. When no worker thread can be created, Schedule

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 
 // The XML layer every reader and writer of XML in the program goes through,
 // over the MSXML 3.0 DOM. COM must be initialised on the calling thread.

@@ -4,8 +4,9 @@
 #include "hardware/DevicePresence.h"
 #include "hardware/WmiQuery.h"
 #include "hardware/WmiValues.h"
-#include "shell/Module.h"
-#include "shell/OSInfo.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/OSInfo.h"
 
 namespace
 {
@@ -78,16 +79,12 @@ CHardwareInfo::CHardwareInfo() : m_osCode(CurrentOsCode())
 
 void CHardwareInfo::Run()
 {
-    g_module.Log(L"HARDWARE INFO TEST: begin test");
-    ResetCancel();
-    m_score = 0;
     m_cpuModels.clear();
     m_hddModels.clear();
     m_ramCardModels.clear();
     m_videoCardModels.clear();
-
     // The inventory has no progress target of its own: group 0.
-    NotifyProgress(0, MAKELPARAM(0, 0));
+    BeginRun(L"HARDWARE INFO TEST: begin test", 0);
 
     CWmiConnection wmi;
     if (!wmi.Connect({L"HARDWARE INFO TEST: failed to create IWbemLocator",
@@ -113,7 +110,7 @@ bool CHardwareInfo::Cancelled()
 {
     if (!CheckCancel())
         return false;
-    g_module.Log(L"HARDWARE INFO TEST: cancel test");
+    Log(L"HARDWARE INFO TEST: cancel test");
     return true;
 }
 
@@ -158,7 +155,7 @@ void CHardwareInfo::AddProcessor(const VARIANT& name)
 {
     if (name.vt != VT_BSTR)
     {
-        g_module.LogError(L"HARDWARE INFO TEST: can not get CPU model", GetLastError());
+        LogError(L"HARDWARE INFO TEST: can not get CPU model", GetLastError());
         return;
     }
     m_cpuModels.push_back(VariantText(name));
@@ -172,7 +169,7 @@ void CHardwareInfo::AddDiskDrive(const VARIANT& model, const VARIANT& capabiliti
         m_hddModels.push_back(VariantText(model));
         break;
     case DiskDriveKind::Unreadable:
-        g_module.LogError(L"HARDWARE INFO TEST: can not get HDD model", GetLastError());
+        LogError(L"HARDWARE INFO TEST: can not get HDD model", GetLastError());
         break;
     case DiskDriveKind::NoValue:
     case DiskDriveKind::Removable:
@@ -238,6 +235,6 @@ bool CHardwareInfo::Serialize(CXmlNode& parent, CXmlDocument& document)
     AppendTextElement(document, section, L"cd_rom", BoolText(HasCdRom()));
     AppendTextElement(document, section, L"version_os", Utils::Info::COSInfo().GetText());
     AppendTextElement(document, section, L"os", m_osCode);
-    AppendTextElement(document, section, L"lang", g_module.GetLanguageManager().GetLanguageCode());
+    AppendTextElement(document, section, L"lang", GetUiLanguageCode());
     return true;
 }

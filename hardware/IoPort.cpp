@@ -2,8 +2,8 @@
 
 #include "hardware/HardwareErrors.h"
 #include "hardware/PortIoRequests.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -41,7 +41,7 @@ CIoPort::~CIoPort()
 {
     DWORD returned = 0;
     if (!SendRequest(m_device.Get(), PORT_IO_CLOSE, &m_token, sizeof(m_token), nullptr, 0, returned))
-        g_module.LogError(FormatText(L"I/O port operation failed: cannot close port 0x%lX", m_port), GetLastError());
+        LogError(FormatText(L"I/O port operation failed: cannot close port 0x%lX", m_port), GetLastError());
 }
 
 void CIoPort::Read(DWORD& value)

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 // One x86 I/O port, 1 or 4 bytes wide, read and written through the
 // port-I/O driver. Each port opens a device handle of its own and closes it

@@ -3,14 +3,14 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "engine/XmlWriting.h"
 #include "hardware/HardwareInfo.h"
 #include "hardware/SPD.h"
 #include "hardware/WmiQuery.h"
 #include "hardware/WmiValues.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -38,7 +38,7 @@ int ModuleSpeed(const VARIANT& speed)
     if (!HasNoValue(speed) && SUCCEEDED(VariantCopy(number.Receive(), const_cast<VARIANT*>(&speed)))
         && number.ChangeType(VT_I4))
         return number.Get().lVal;
-    g_module.LogError(L"MEMORY TEST: memory speed is unknown", GetLastError());
+    LogError(L"MEMORY TEST: memory speed is unknown", GetLastError());
     return kUnknownSpeed;
 }
 }
@@ -97,18 +97,14 @@ CMemoryTester::CMemoryTester(CHardwareInfo& inventory, DWORD samplePauseMs)
 
 void CMemoryTester::Run()
 {
-    g_module.Log(L"MEMORY TEST: begin test");
-    ResetCancel();
-    m_score = 0;
-    m_maxScore = 0;
     m_memoryConsumed = 0;
     m_modules.clear();
-    NotifyProgress(0, MAKELPARAM(0, kMemoryGroup));
+    BeginRun(L"MEMORY TEST: begin test", kMemoryGroup);
 
     std::vector<double> samples{MemoryLoadPercent()};
     if (!FindSpdModules())
     {
-        g_module.Log(L"MEMORY TEST: cancel test");
+        Log(L"MEMORY TEST: cancel test");
         return;
     }
     {
@@ -123,7 +119,7 @@ void CMemoryTester::Run()
         Sleep(m_samplePauseMs);
         if (CheckCancel())
         {
-            g_module.Log(L"MEMORY TEST: cancel test");
+            Log(L"MEMORY TEST: cancel test");
             return;
         }
         samples.push_back(MemoryLoadPercent());
@@ -132,7 +128,7 @@ void CMemoryTester::Run()
     m_memoryConsumed = std::accumulate(samples.begin(), samples.end(), 0.0) / samples.size();
 
     NotifyProgress(100, MAKELPARAM(0, kMemoryGroup));
-    g_module.Log(L"MEMORY TEST: end test");
+    Log(L"MEMORY TEST: end test");
 }
 
 bool CMemoryTester::FindSpdModules()
@@ -164,16 +160,16 @@ bool CMemoryTester::AddSpdModule(unsigned slot, CSMBusHost& host)
     try
     {
         CSPD spd(slot, &host);
-        g_module.Log(L"MEMORY TEST: SPD was read.");
+        Log(L"MEMORY TEST: SPD was read.");
         BYTE bank = 0;
         BYTE code = 0;
         spd.GetManufacturer(bank, code);
-        g_module.Log(L"MEMORY TEST: Manufacturer was read.");
+        Log(L"MEMORY TEST: Manufacturer was read.");
         const RamCardInfo module(0, spd.GetFrequency(), FormatText(L"%i:%i", bank, code));
         m_modules.push_back(module);
-        g_module.Log(L"MEMORY TEST: Added information to RamCardInfo.");
+        Log(L"MEMORY TEST: Added information to RamCardInfo.");
         m_inventory.AddRamCardModel(module.model);
-        g_module.Log(FormatText(L"MEMORY TEST: found a card id=%d, frequency=%d", slot, module.frequency));
+        Log(FormatText(L"MEMORY TEST: found a card id=%d, frequency=%d", slot, module.frequency));
         return true;
     }
     catch (const std::runtime_error&)
@@ -186,7 +182,7 @@ bool CMemoryTester::AddSpdModule(unsigned slot, CSMBusHost& host)
 
 void CMemoryTester::MergeWmiModules()
 {
-    g_module.Log(L"MEMORY TEST: try run WMI ");
+    Log(L"MEMORY TEST: try run WMI ");
     CWmiConnection wmi;
     if (!wmi.Connect({L"MEMORY TEST: cannot to create instance of IWbemLocator",
                       L"MEMORY TEST: cannot connect to server", L"MEMORY TEST: cannot set proxy blanket"}))

@@ -1,11 +1,11 @@
 #include "hardware/VideoTester.h"
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "engine/XmlWriting.h"
 #include "hardware/WmiQuery.h"
 #include "hardware/WmiValues.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 namespace
 {
@@ -36,20 +36,15 @@ int AdapterRamMegabytes(const VARIANT& adapterRam)
 
 void CVideoTester::Run()
 {
-    g_module.Log(L"VIDEO TEST: begin test");
-    ResetCancel();
     m_adapters.clear();
-    m_score = 0;
-    m_maxScore = 0;
-
-    NotifyProgress(0, MAKELPARAM(0, kVideoGroup));
+    BeginRun(L"VIDEO TEST: begin test", kVideoGroup);
     {
         // Runs on a pool worker, which has no COM of its own.
         CComApartment apartment;
         EnumerateAdapters();
     }
     NotifyProgress(100, MAKELPARAM(0, kVideoGroup));
-    g_module.Log(L"VIDEO TEST: end test");
+    Log(L"VIDEO TEST: end test");
 }
 
 void CVideoTester::EnumerateAdapters()
@@ -77,7 +72,7 @@ void CVideoTester::AddController(const VARIANT& name, const VARIANT& adapterRam,
         return;
     VideoCardInfo card(VariantText(name), AdapterRamMegabytes(adapterRam));
     m_adapters[card.name] = card;
-    g_module.Log(FormatText(L"VIDEO TEST: founded video card manufacturer=%ls, capacity=%d, id=%ls",
+    Log(FormatText(L"VIDEO TEST: founded video card manufacturer=%ls, capacity=%d, id=%ls",
                             card.name.c_str(), card.capacity, VariantText(deviceId).c_str()));
 }
 

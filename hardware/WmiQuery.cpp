@@ -1,6 +1,6 @@
 #include "hardware/WmiQuery.h"
 
-#include "shell/Module.h"
+#include "base/Log.h"
 
 namespace
 {
@@ -8,7 +8,7 @@ bool Succeeded(HRESULT result, const std::wstring& failureText)
 {
     if (SUCCEEDED(result))
         return true;
-    g_module.LogError(failureText, GetLastError());
+    LogError(failureText, GetLastError());
     return false;
 }
 }

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 
 // What a caller logs when one step of connecting to WMI fails.
 struct WmiConnectTexts

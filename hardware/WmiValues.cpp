@@ -1,6 +1,6 @@
 #include "hardware/WmiValues.h"
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 
 std::wstring VariantText(const VARIANT& value)
 {

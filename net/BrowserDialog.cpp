@@ -48,7 +48,7 @@ unsigned __stdcall CBrowserDialog::WatchForDocumentWindow(void* param)
     while (WaitForSingleObject(self->m_stopWatcher.Get(), kWatchIntervalMs) == WAIT_TIMEOUT)
     {
         HWND document = nullptr;
-        EnumChildWindows(self->Window(), &FindDocumentWindow, reinterpret_cast<LPARAM>(&document));
+        EnumChildWindows(self->Handle(), &FindDocumentWindow, reinterpret_cast<LPARAM>(&document));
         if (!document)
             continue;
         SetPropW(document, kOriginalProcProperty, reinterpret_cast<HANDLE>(GetWindowLongPtrW(document, GWLP_WNDPROC)));
@@ -61,10 +61,10 @@ unsigned __stdcall CBrowserDialog::WatchForDocumentWindow(void* param)
 void CBrowserDialog::OnInit()
 {
     SetProgramIcons();
-    SetWindowTextW(Window(), m_title.c_str());
+    SetWindowTextW(Handle(), m_title.c_str());
     RECT client;
-    GetClientRect(Window(), &client);
-    m_view.Create(Window(), IDC_BROWSER_VIEW, client, m_url);
+    GetClientRect(Handle(), &client);
+    m_view.Create(Handle(), IDC_BROWSER_VIEW, client, m_url);
     m_stopWatcher.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (m_stopWatcher)
         m_watcher.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WatchForDocumentWindow, this, 0, nullptr)));
@@ -87,7 +87,7 @@ void CBrowserDialog::Close()
     End(IDCANCEL);
 }
 
-bool CBrowserDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool CBrowserDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     switch (message)
     {
@@ -98,7 +98,7 @@ bool CBrowserDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& res
     case WM_SIZE:
     {
         RECT client;
-        GetClientRect(Window(), &client);
+        GetClientRect(Handle(), &client);
         m_view.Resize(client);
         return true;
     }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/BrowserView.h"
 #include "net/ModalDialog.h"
 
@@ -14,7 +14,7 @@ public:
     ~CBrowserDialog() override;
 
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     static unsigned __stdcall WatchForDocumentWindow(void* param);

@@ -4,7 +4,7 @@
 #include <ole2.h>
 #include <string>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 
 // A child window that hosts the system's web-browser control and shows
 // one page: the smallest OLE container the control needs (client site,

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/HttpException.h"
 #include "net/Update.h"
 #include "net/WinHttpSupport.h"

@@ -3,7 +3,7 @@
 #include <winhttp.h>
 #include <string>
 
-#include "engine/CriticalSection.h"
+#include "base/CriticalSection.h"
 
 // One download of the installer, shared by the download thread and the
 // progress dialog. The dialog can cancel it at any moment: that closes the

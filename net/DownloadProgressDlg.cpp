@@ -5,16 +5,13 @@
 
 #include "net/Update.h"
 #include "resources/ResourceIds.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/UiTextIds.h"
+#include "base/StringFormat.h"
 
 namespace
 {
-const int kTextCancel = 33;
-const int kTextDownloading = 34;
-const int kTextDownloaded = 35;
-const int kTextOf = 38;
-
 BOOL CALLBACK CancelIfOwnedBy(HWND window, LPARAM owner)
 {
     if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
@@ -55,22 +52,22 @@ unsigned __stdcall CDownloadProgressDlg::DownloadThread(void* param)
 void CDownloadProgressDlg::OnInit()
 {
     SetProgramIcons();
-    SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SetDlgItemTextW(Window(), IDCANCEL, g_module.GetString(kTextCancel));
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_CAPTION, g_module.GetString(kTextDownloading));
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
-                    FormatText(L"%ls %.2fKB %ls %.2fMB", g_module.GetString(kTextDownloaded), 0.0,
-                               g_module.GetString(kTextOf), 0.0)
+    SendDlgItemMessageW(Handle(), IDC_DOWNLOAD_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SetDlgItemTextW(Handle(), IDCANCEL, GetUiText(kTextCancel));
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_CAPTION, GetUiText(kTextDownloading));
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_AMOUNT,
+                    FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), 0.0,
+                               GetUiText(kTextOf), 0.0)
                         .c_str());
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, L"0%");
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_PERCENT, L"0%");
 
-    m_job = std::make_shared<CDownloadJob>(m_url, m_path, Window());
+    m_job = std::make_shared<CDownloadJob>(m_url, m_path, Handle());
     auto* threadReference = new std::shared_ptr<CDownloadJob>(m_job);
     m_thread.Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &DownloadThread, threadReference, 0, nullptr)));
     if (!m_thread)
     {
         delete threadReference;
-        PostMessageW(Window(), WM_DOWNLOAD_DONE, 0, 0);
+        PostMessageW(Handle(), WM_DOWNLOAD_DONE, 0, 0);
     }
 }
 
@@ -79,12 +76,12 @@ void CDownloadProgressDlg::ShowProgress(DWORD bytes)
     const double kilobytes = bytes / 1024.0;
     const double megabytes = kilobytes / 1024.0;
     const double percent = megabytes < m_totalMB ? megabytes / m_totalMB * 100.0 : 0.0;
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_AMOUNT,
-                    FormatText(L"%ls %.2fKB %ls %.2fMB", g_module.GetString(kTextDownloaded), kilobytes,
-                               g_module.GetString(kTextOf), m_totalMB)
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_AMOUNT,
+                    FormatText(L"%ls %.2fKB %ls %.2fMB", GetUiText(kTextDownloaded), kilobytes,
+                               GetUiText(kTextOf), m_totalMB)
                         .c_str());
-    SetDlgItemTextW(Window(), IDC_DOWNLOAD_PERCENT, FormatText(L"%d%%", static_cast<int>(percent)).c_str());
-    SendDlgItemMessageW(Window(), IDC_DOWNLOAD_BAR, PBM_SETPOS, static_cast<int>(percent), 0);
+    SetDlgItemTextW(Handle(), IDC_DOWNLOAD_PERCENT, FormatText(L"%d%%", static_cast<int>(percent)).c_str());
+    SendDlgItemMessageW(Handle(), IDC_DOWNLOAD_BAR, PBM_SETPOS, static_cast<int>(percent), 0);
 }
 
 void CDownloadProgressDlg::Finish(INT_PTR result)
@@ -92,7 +89,7 @@ void CDownloadProgressDlg::Finish(INT_PTR result)
     if (result == IDCANCEL)
     {
         m_job->Cancel(); // the thread ends by itself; nobody waits for it
-        CancelOwnedDialogs(Window());
+        CancelOwnedDialogs(Handle());
     }
     else if (m_thread)
         WaitForSingleObject(m_thread.Get(), INFINITE); // it has posted its last message
@@ -100,7 +97,7 @@ void CDownloadProgressDlg::Finish(INT_PTR result)
     End(result);
 }
 
-bool CDownloadProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool CDownloadProgressDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     switch (message)
     {

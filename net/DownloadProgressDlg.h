@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/DownloadJob.h"
 #include "net/ModalDialog.h"
 
@@ -17,7 +17,7 @@ public:
     ~CDownloadProgressDlg() override;
 
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     static unsigned __stdcall DownloadThread(void* param);

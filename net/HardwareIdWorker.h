@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/MachineId.h"
 #include "net/Md5.h"
 

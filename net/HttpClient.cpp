@@ -1,6 +1,6 @@
 #include "net/HttpClient.h"
 
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace Utils { namespace Network {
 

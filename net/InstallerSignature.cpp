@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace
 {

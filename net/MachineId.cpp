@@ -2,8 +2,8 @@
 
 #include <process.h>
 
-#include "engine/ComSupport.h"
-#include "engine/CriticalSection.h"
+#include "base/ComSupport.h"
+#include "base/CriticalSection.h"
 #include "net/HardwareId.h"
 #include "net/HardwareIdWorker.h"
 #include "net/WmiSource.h"

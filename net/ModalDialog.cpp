@@ -18,8 +18,8 @@ INT_PTR CALLBACK CModalDialog::DialogProc(HWND window, UINT message, WPARAM wPar
     auto* self = reinterpret_cast<CModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!self)
         return FALSE;
-    INT_PTR result = FALSE;
-    if (!self->OnMessage(message, wParam, lParam, result))
+    LRESULT result = FALSE;
+    if (!self->HandleMessage(message, wParam, lParam, result))
         return FALSE;
     if (message == WM_INITDIALOG)
         return result;

@@ -17,8 +17,8 @@ public:
 
 protected:
     // True when the message was handled (its result in result).
-    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
-    HWND Window() const { return m_window; }
+    virtual bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+    HWND Handle() const { return m_window; }
     void End(INT_PTR result) { EndDialog(m_window, result); }
     // The program's icon, big and small, for the dialog's caption and task
     // bar button.

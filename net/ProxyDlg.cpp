@@ -14,17 +14,17 @@ CProxyDlg::CProxyDlg() : CModalDialog(IDD_PROXY)
 std::wstring CProxyDlg::ReadField(int controlId) const
 {
     wchar_t text[kMaxFieldChars + 1] = {};
-    GetDlgItemTextW(Window(), controlId, text, kMaxFieldChars + 1);
+    GetDlgItemTextW(Handle(), controlId, text, kMaxFieldChars + 1);
     return text;
 }
 
-bool CProxyDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result)
+bool CProxyDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
     switch (message)
     {
     case WM_INITDIALOG:
-        SendDlgItemMessageW(Window(), IDC_PROXY_USER, EM_LIMITTEXT, kMaxFieldChars, 0);
-        SendDlgItemMessageW(Window(), IDC_PROXY_PASSWORD, EM_LIMITTEXT, kMaxFieldChars, 0);
+        SendDlgItemMessageW(Handle(), IDC_PROXY_USER, EM_LIMITTEXT, kMaxFieldChars, 0);
+        SendDlgItemMessageW(Handle(), IDC_PROXY_PASSWORD, EM_LIMITTEXT, kMaxFieldChars, 0);
         result = TRUE;
         return true;
     case WM_COMMAND:

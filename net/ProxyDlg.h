@@ -14,7 +14,7 @@ public:
     const std::wstring& GetPassword() const { return m_password; }
 
 protected:
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     std::wstring ReadField(int controlId) const;

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
-#include "shell/Module.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
+#include "base/Log.h"
 
 CSettings::CSettings() : CSettings(GetAppDataFolder() + L"\\user_url")
 {
@@ -37,7 +37,7 @@ void CSettings::Load()
                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
     {
-        g_module.LogError(L"Cannot load user's url", GetLastError());
+        LogError(L"Cannot load user's url", GetLastError());
         return;
     }
     m_url = ReadStoredUrl(file.Get());
@@ -51,13 +51,13 @@ void CSettings::Save() const
                                                      FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!file)
     {
-        g_module.LogError(L"Cannot save user's url", GetLastError());
+        LogError(L"Cannot save user's url", GetLastError());
         return;
     }
     const DWORD bytes = static_cast<DWORD>((m_url.size() + 1) * sizeof(wchar_t));
     DWORD written = 0;
     if (!WriteFile(file.Get(), m_url.c_str(), bytes, &written, nullptr) || written != bytes)
-        g_module.LogError(L"Cannot save user's url", GetLastError());
+        LogError(L"Cannot save user's url", GetLastError());
 }
 
 std::wstring ReadStoredUrl(HANDLE file)

@@ -26,8 +26,6 @@ public:
     // destruction.
     void SetUrl(const std::wstring& url);
 
-    const std::wstring& GetFilePath() const { return m_filePath; }
-
 private:
     void Load();
     void Save() const;

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <array>
 #include <functional>
+#include <functional>
 #include <string>
 
 #include "net/WinHttpSupport.h"
@@ -33,8 +34,10 @@ const UINT WM_DOWNLOAD_DONE = WM_USER + 6;
 
 // The whole check and, when the user accepts or the server says so, the
 // installation. Logs its failures. Does not return once the updater has
-// been started: the program then ends at once.
-void CheckForUpdates();
+// been started: the program then ends at once. The request carries the
+// machine identifier; runUnderWay tells whether a benchmark run is going,
+// which holds an installation back.
+void CheckForUpdates(const std::wstring& uid, const std::function<bool()>& runUnderWay);
 
 // The request document for the running version; empty when the DOM cannot
 // be created.
@@ -52,7 +55,8 @@ bool IsVersionLower(const Version& a, const Version& b);
 // three times until its MD5 matches, then starts the updater and ends the
 // program. Returns when the user cancels or the installation failed, and
 // (reporting it) when a run is under way, which is never ended half-way.
-void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5);
+void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5,
+                   const std::function<bool()>& runUnderWay);
 
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file
 // cannot be read.

@@ -10,8 +10,10 @@
 #include "net/HttpClient.h"
 #include "net/HttpException.h"
 #include "net/ProxyDlg.h"
-#include "shell/Folders.h"
-#include "shell/Module.h"
+#include "base/Folders.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/UiTextIds.h"
 
 using namespace Utils::Network;
 
@@ -19,7 +21,6 @@ namespace
 {
 const wchar_t kUpdatePath[] = L"/update";
 const wchar_t kProductCode[] = L"ZX";
-const int kTextUpdateAvailable = 32;
 
 // A decimal byte count; 0 for anything else (the size only feeds the
 // progress display).
@@ -68,7 +69,7 @@ void ReadMessage(const CXmlNode& message, UpdateInfo& info)
 
 // Posts the request document and reads the reply; false (logged) when the
 // exchange fails.
-bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
+bool AskUpdateServer(const std::wstring& version, const std::wstring& uid, std::wstring& reply)
 {
     ProxySelection proxy;
     SelectProxy(L"", 0, proxy); // unreadable settings leave the default access
@@ -86,7 +87,7 @@ bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
     CSimplePostParametersSet parameters;
     if (!parameters.Add(CSimpleTextParameter(L"xml", BuildUpdateRequest(version))))
         return LogUpdateFailure(L"convert request to UTF8 failed."), false;
-    if (!parameters.Add(CSimpleTextParameter(L"UID", g_module.GetUID())))
+    if (!parameters.Add(CSimpleTextParameter(L"UID", uid)))
         return LogUpdateFailure(L"convert UID to UTF8 failed."), false;
     size_t length = 0;
     RequestBody body;
@@ -109,7 +110,7 @@ bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
 
 bool UserWantsUpdate()
 {
-    return MessageBoxW(GetActiveWindow(), g_module.GetString(kTextUpdateAvailable), L"Zentrix",
+    return MessageBoxW(GetActiveWindow(), GetUiText(kTextUpdateAvailable), L"Zentrix",
                        MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
 }
 }
@@ -167,7 +168,7 @@ bool IsVersionLower(const Version& a, const Version& b)
 
 void LogUpdateFailure(const wchar_t* text)
 {
-    g_module.LogError(text, GetLastError());
+    LogError(text, GetLastError());
 }
 
 bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
@@ -191,12 +192,12 @@ bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND 
     return true;
 }
 
-void CheckForUpdates()
+void CheckForUpdates(const std::wstring& uid, const std::function<bool()>& runUnderWay)
 {
-    g_module.Log(L"Checking for updates");
+    Log(L"Checking for updates");
     const std::wstring version = GetFileVersionText(GetProgramPath());
     std::wstring reply;
-    if (!AskUpdateServer(version, reply))
+    if (!AskUpdateServer(version, uid, reply))
         return;
     UpdateInfo info;
     if (!ParseUpdateReply(reply, info))
@@ -207,5 +208,5 @@ void CheckForUpdates()
     if (!info.message.empty())
         CBrowserDialog(info.title, info.message).DoModal(GetActiveWindow());
     if (IsVersionLower(ParseVersion(version), ParseVersion(info.version)) && (info.autoload || UserWantsUpdate()))
-        InstallUpdate(info.url, info.filesize, info.filemd5);
+        InstallUpdate(info.url, info.filesize, info.filemd5, runUnderWay);
 }

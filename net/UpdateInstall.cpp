@@ -2,20 +2,21 @@
 
 #include <wincrypt.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/DownloadProgressDlg.h"
 #include "net/InstallerSignature.h"
 #include "net/PublisherKey.h"
-#include "shell/Folders.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Folders.h"
+#include "base/Log.h"
+#include "base/UiText.h"
+#include "base/UiTextIds.h"
+#include "base/StringFormat.h"
 
 namespace
 {
 const wchar_t kInstallerName[] = L"zxq_install.exe";
 const wchar_t kUpdaterName[] = L"updater.exe";
 const wchar_t kInstallError[] = L"An error occured while updates installing. Updates weren't installed!";
-const int kTextDownloadError = 36;
 const int kDownloadAttempts = 3;
 
 void ShowFailure(const wchar_t* boxText)
@@ -26,7 +27,7 @@ void ShowFailure(const wchar_t* boxText)
 void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
 {
     ShowFailure(boxText);
-    g_module.LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
+    LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
 }
 
 // Starts the updater with this process's id; true when it runs.
@@ -100,7 +101,8 @@ bool ComputeFileMd5(const std::wstring& path, std::wstring& md5)
     return true;
 }
 
-void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5)
+void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5,
+                   const std::function<bool()>& runUnderWay)
 {
     const std::wstring path = FormatText(L"%ls\\%ls", GetProgramFolder().c_str(), kInstallerName);
     for (int attempt = 0;; ++attempt)
@@ -109,11 +111,11 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
             return;
         std::wstring md5;
         if (!ComputeFileMd5(path, md5))
-            return ReportFailure(g_module.GetString(kTextDownloadError), L"#1");
+            return ReportFailure(GetUiText(kTextDownloadError), L"#1");
         if (md5 == filemd5)
             break;
         if (attempt == kDownloadAttempts - 1)
-            return ReportFailure(g_module.GetString(kTextDownloadError), L"#2");
+            return ReportFailure(GetUiText(kTextDownloadError), L"#2");
     }
     // The checksum comes from the same server over the same channel, so it
     // cannot tell a tampered installer: only the publisher's signature does.
@@ -121,15 +123,15 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
     if (!signature.accepted)
     {
         DeleteFileW(path.c_str());
-        ShowFailure(g_module.GetString(kTextDownloadError));
-        g_module.LogError(FormatText(L"The update installer was refused: %ls (trust result 0x%08lX)",
+        ShowFailure(GetUiText(kTextDownloadError));
+        LogError(FormatText(L"The update installer was refused: %ls (trust result 0x%08lX)",
                                      signature.reason.c_str(), static_cast<unsigned long>(signature.trustResult)),
                           GetLastError());
         return;
     }
     // Ending the program now would abandon the run half-way (and leave the
     // disk test's files on the drives).
-    if (g_module.GetTester().IsRunning())
+    if (runUnderWay())
         return ReportFailure(kInstallError, L"#4: a test is running");
     if (!StartUpdater())
         return ReportFailure(kInstallError, L"#3");

@@ -5,7 +5,8 @@
 #include "engine/XmlDocument.h"
 #include "net/Deployment.h"
 #include "net/HttpClient.h"
-#include "shell/Module.h"
+#include "net/Settings.h"
+#include "base/Log.h"
 
 using namespace Utils::Network;
 
@@ -64,14 +65,14 @@ std::wstring ExchangeResults(const std::wstring& host, int port, const std::wstr
         // (a local program, a file) is refused.
         if (!url.empty() && !IsWebAddress(url))
         {
-            g_module.LogError(L"The results page address is no web address: " + url, ERROR_INVALID_DATA);
+            LogError(L"The results page address is no web address: " + url, ERROR_INVALID_DATA);
             return std::wstring();
         }
         return url;
     }
     catch (const Exception::CNetworkException& error)
     {
-        g_module.LogError(error.GetMessage(), error.GetLastErrorValue());
+        LogError(error.GetMessage(), error.GetLastErrorValue());
         return std::wstring();
     }
     catch (const CComError&)
@@ -80,11 +81,11 @@ std::wstring ExchangeResults(const std::wstring& host, int port, const std::wstr
     }
 }
 
-void PostResults(const std::wstring& documentText)
+void PostResults(const ResultUpload& upload, const std::wstring& documentText)
 {
-    const std::wstring url = ExchangeResults(kWebSiteHost, INTERNET_DEFAULT_HTTP_PORT, g_module.GetUID(), documentText);
+    const std::wstring url = ExchangeResults(kWebSiteHost, INTERNET_DEFAULT_HTTP_PORT, upload.uid, documentText);
     if (url.empty())
         return;
-    g_module.GetSettings().SetUrl(url);
-    ShellExecuteW(g_module.GetMainWindow(), L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    upload.settings.SetUrl(url);
+    ShellExecuteW(upload.owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -5,10 +5,22 @@
 // The result upload: the machine identifier and the result document go to
 // the web site ("/common/init"); its reply names the user's results page.
 
-// Uploads the document with the singleton's identifier; a page named in
-// the reply becomes the stored address and opens in the browser, owned by
-// the main window. Failures are logged; the caller goes on as usual.
-void PostResults(const std::wstring& documentText);
+class CSettings;
+
+// Whom an upload is for: the machine identifier it is sent with, the
+// settings that keep the page the reply names, and the window that owns the
+// browser showing that page.
+struct ResultUpload
+{
+    std::wstring uid;
+    CSettings& settings;
+    HWND owner;
+};
+
+// Uploads the document; a page named in the reply becomes the stored
+// address and opens in the browser. Failures are logged; the caller goes on
+// as usual.
+void PostResults(const ResultUpload& upload, const std::wstring& documentText);
 
 // The upload exchange itself, with the site at host:port (the system's
 // proxy configuration applies). The page address of the reply, or empty

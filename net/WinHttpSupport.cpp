@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace
 {

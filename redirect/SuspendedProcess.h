@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 // Holds every thread of a process suspended while the object lives, and
 // resumes them when it goes. IsHeld tells whether all of them could be

@@ -5,7 +5,7 @@
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
 #include "regscan/TrimText.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -35,7 +35,7 @@ void CAppPathScan::Scan(CRegErrorContainer* container, ScanCallback callback)
 void CAppPathScan::ScanValues(HKEY key, const std::wstring& /*keyPath*/, DWORD /*valueCount*/, DWORD /*longestName*/,
                               DWORD longestData, REGSAM /*accessFlags*/)
 {
-    CScopedKey application;
+    CRegistryKey application;
     if (application.Open(key, std::wstring(), kWalkAccess) != ERROR_SUCCESS)
         return;
     // The App Paths key itself normally has no default value.

@@ -6,8 +6,8 @@
 #include <cwchar>
 #include <new>
 
-#include "engine/ScopedHandle.h"
-#include "shell/StringFormat.h"
+#include "base/ScopedHandle.h"
+#include "base/StringFormat.h"
 
 std::wstring CleanerLogFolder()
 {

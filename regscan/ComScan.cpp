@@ -4,7 +4,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -162,7 +162,7 @@ void CComScan::CheckServer(const CRegValue& value, const std::wstring& data)
     const std::wstring classKey = ParentPath(value.GetKeyPath());
     auto fixes = std::make_unique<CFixContainer>();
     fixes->Add(std::make_unique<CDeleteKey>(m_root, classKey, ProblemComServerMissing, value.GetValueName(), data));
-    CScopedKey progIdKey;
+    CRegistryKey progIdKey;
     std::wstring progId;
     if (progIdKey.Open(m_root, classKey + L"\\ProgID", KEY_READ) == ERROR_SUCCESS &&
         ReadStringValue(progIdKey.Get(), std::wstring(), MAX_PATH, progId) && !progId.empty() &&

@@ -5,7 +5,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -53,7 +53,7 @@ void CEmptyKeysScan::EmptyKeyWalk(HKEY root, const std::wstring& path, unsigned 
 {
     m_root = root;
     m_currentKey = path;
-    CScopedKey key;
+    CRegistryKey key;
     if (key.Open(root, path, kReadAccess | extraAccess) != ERROR_SUCCESS)
         return;
     KeyCounts counts;

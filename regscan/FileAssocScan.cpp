@@ -8,7 +8,7 @@
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
 #include "regscan/TrimText.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -76,7 +76,7 @@ void CFileAssocScan::CheckExtensionValue(const CRegValue& value)
     const std::wstring& key = value.GetKeyPath();
     if (value.GetValueName().empty())
     {
-        CScopedKey progId;
+        CRegistryKey progId;
         if (progId.Open(m_root, DataAsText(value), kReadAccess) != ERROR_SUCCESS)
             AddError(std::make_unique<CDeleteKey>(m_root, key, ProblemAssocProgramMissing), DisplayPath(m_root, key));
         return;
@@ -84,7 +84,7 @@ void CFileAssocScan::CheckExtensionValue(const CRegValue& value)
     if (_wcsicmp(value.GetValueName().c_str(), L"PerceivedType") != 0 ||
         !IsPerceivedTypeUndefined(LastComponent(key)))
         return;
-    CScopedKey association;
+    CRegistryKey association;
     if (association.Open(m_root, FormatText(L"SystemFileAssociations\\%ls", DataAsText(value).c_str()),
                          kWalkAccess) != ERROR_SUCCESS)
         AddError(std::make_unique<CDeleteValue>(value, ProblemAssocClassMissing), DisplayPath(m_root, key));
@@ -101,7 +101,7 @@ void CFileAssocScan::CheckClass(const std::wstring& classKey)
 bool CFileAssocScan::CheckShellVerb(const std::wstring& verbKey) const
 {
     // A verb that is missing, or that the user could not repair, is fine.
-    CScopedKey command;
+    CRegistryKey command;
     if (command.Open(m_root, verbKey + L"\\command", kFullAccess) != ERROR_SUCCESS)
         return true;
     // Zero bytes beyond the read size end the text whatever was stored.

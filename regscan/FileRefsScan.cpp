@@ -4,7 +4,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

@@ -7,7 +7,7 @@
 
 #include "regscan/RegKey.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

@@ -2,13 +2,13 @@
 
 #include <exception>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "regscan/FileSeeker.h"
 #include "regscan/RegKey.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
 #include "regscan/TrimText.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

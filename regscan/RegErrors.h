@@ -77,7 +77,6 @@ public:
     CFixContainer() : CFix(CRegErrorDescription()) {}
 
     void Add(std::unique_ptr<CFix> fix);
-    const std::vector<std::unique_ptr<CFix>>& GetFixes() const { return m_fixes; }
 
     bool Apply() override;
     bool Backup(CRegDataSaver* saver) override;
@@ -105,8 +104,6 @@ class CDeleteValue : public CFix
 {
 public:
     CDeleteValue(const CRegValue& value, int problemCode);
-
-    const CRegValue& GetValue() const { return m_value; }
 
 private:
     CRegValue m_value;

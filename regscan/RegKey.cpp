@@ -4,22 +4,6 @@
 
 namespace RegistryKelvadorLib
 {
-LONG CScopedKey::Open(HKEY parent, const std::wstring& subKey, REGSAM access)
-{
-    Close();
-    LONG result = RegOpenKeyExW(parent, subKey.c_str(), 0, access, &m_key);
-    if (result != ERROR_SUCCESS)
-        m_key = nullptr;
-    return result;
-}
-
-void CScopedKey::Close()
-{
-    if (m_key)
-        RegCloseKey(m_key);
-    m_key = nullptr;
-}
-
 LONG QueryCounts(HKEY key, KeyCounts& counts)
 {
     return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &counts.subkeys, &counts.longestSubkey, nullptr,
@@ -55,7 +39,7 @@ bool CSubkeyNames::Next(std::wstring& name)
 
 bool KeyExists(HKEY root, const std::wstring& path)
 {
-    CScopedKey key;
+    CRegistryKey key;
     return key.Open(root, path, KEY_READ) == ERROR_SUCCESS;
 }
 

@@ -4,28 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/RegistryKey.h"
+
 namespace RegistryKelvadorLib
 {
-// One open registry key, closed when the holder goes.
-class CScopedKey
-{
-public:
-    CScopedKey() = default;
-    ~CScopedKey() { Close(); }
-    CScopedKey(const CScopedKey&) = delete;
-    CScopedKey& operator=(const CScopedKey&) = delete;
-
-    // The registry's error code; ERROR_SUCCESS when the key is open.
-    LONG Open(HKEY parent, const std::wstring& subKey, REGSAM access);
-    void Close();
-
-    HKEY Get() const { return m_key; }
-    explicit operator bool() const { return m_key != nullptr; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 // What a key holds, as the registry reports it.
 struct KeyCounts
 {

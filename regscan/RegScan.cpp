@@ -4,7 +4,7 @@
 
 #include "regscan/RegKey.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -130,7 +130,7 @@ void CRegScan::AddError(std::unique_ptr<CFix> fix, const std::wstring& descripti
 LONG CRegScan::ScanKey(const std::wstring& sSubkey, int nDeep, int nPercentsStart, int nPercentsInterval)
 {
     m_currentKey = sSubkey;
-    CScopedKey key;
+    CRegistryKey key;
     LONG result = key.Open(m_root, sSubkey, kWalkAccess);
     if (result != ERROR_SUCCESS)
         return result;

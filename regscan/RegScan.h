@@ -56,7 +56,6 @@ public:
     bool IsCancelled() const { return m_cancelFlag; }
     // Signalled means run, reset means pause; null never pauses.
     void SetPauseEvent(HANDLE pauseEvent) { m_pauseEvent = pauseEvent; }
-    HANDLE GetPauseEvent() const { return m_pauseEvent; }
 
     // True when the path equals an excluded fragment or contains one.
     bool IsExcluded(const std::wstring& path) const;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

@@ -27,7 +27,6 @@ public:
     DWORD GetType() const { return m_type; }
     const BYTE* GetData() const { return m_data.data(); }
     DWORD GetDataSize() const { return m_dataSize; }
-    REGSAM GetAccessFlags() const { return m_accessFlags; }
 
     // Parameter text for exception messages.
     std::wstring Dump() const { return L"CRegValue::Dump\n"; }

@@ -3,7 +3,7 @@
 #include <sddl.h>
 #include <tlhelp32.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "regscan/AppPathScan.h"
 #include "regscan/ComScan.h"
 #include "regscan/EmptyKeysScan.h"
@@ -17,7 +17,7 @@
 #include "regscan/ShortcutsScan.h"
 #include "regscan/UninstallsScan.h"
 #include "regscan/WinStartupScan.h"
-#include "shell/LogFile.h"
+#include "base/LogFile.h"
 
 namespace RegistryKelvadorLib
 {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/CriticalSection.h"
+#include "base/CriticalSection.h"
 #include "regscan/RegScan.h"
 
 class CLogFile;

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "shell/LogFile.h"
+#include "base/LogFile.h"
 
 namespace RegistryKelvadorLib
 {

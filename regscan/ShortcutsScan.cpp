@@ -2,11 +2,11 @@
 
 #include <shlobj.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "regscan/FileSeeker.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {

@@ -11,8 +11,8 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
-#include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/Log.h"
+#include "base/StringFormat.h"
 
 using namespace RegistryKelvadorLib;
 
@@ -80,7 +80,6 @@ CSysResoucesConsumed::~CSysResoucesConsumed()
 
 void CSysResoucesConsumed::Reset()
 {
-    ResetCancel();
     m_avgRunningProcesses = 0;
     m_totalRegistryEntries = 0;
     m_startupPrograms = 0;
@@ -93,28 +92,27 @@ void CSysResoucesConsumed::Reset()
 void CSysResoucesConsumed::Run()
 {
     Reset();
-    g_module.Log(L"SYS TEST: begin test");
-    NotifyProgress(0, SystemProgress());
-    g_module.Log(L"SYS TEST: Scanning total registry entries number...");
+    BeginRun(L"SYS TEST: begin test", kSystemGroup);
+    Log(L"SYS TEST: Scanning total registry entries number...");
     m_issuesFixed = CheckIssuesFixed();
     if (m_issuesFixed)
-        g_module.Log(L"SYS TEST: Indusses fixed this computer");
+        Log(L"SYS TEST: Indusses fixed this computer");
     m_totalRegistryEntries = CountRegistryEntries();
     NotifyProgress(26, SystemProgress());
-    g_module.Log(FormatText(L"SYS TEST: Total registry entries = %d.", m_totalRegistryEntries));
+    Log(FormatText(L"SYS TEST: Total registry entries = %d.", m_totalRegistryEntries));
 
     // A cancel ends the sampling, and the scans; the other steps still run.
     SampleProcesses();
     m_startupPrograms = CountStartupPrograms();
-    g_module.Log(FormatText(L"SYS TEST: count of startup programs is %d", m_startupPrograms));
+    Log(FormatText(L"SYS TEST: count of startup programs is %d", m_startupPrograms));
     m_osDiskFill = GetDiskFillPercent(WindowsDrive());
-    g_module.Log(FormatText(L"SYS TEST: os disk fill percennt is %f", m_osDiskFill));
+    Log(FormatText(L"SYS TEST: os disk fill percennt is %f", m_osDiskFill));
     NotifyProgress(30, SystemProgress());
 
     RunScans();
     LogScanSummary();
     NotifyProgress(100, SystemProgress());
-    g_module.Log(L"SYS TEST: end test");
+    Log(L"SYS TEST: end test");
 }
 
 bool CSysResoucesConsumed::CheckIssuesFixed()
@@ -133,7 +131,7 @@ void CSysResoucesConsumed::SampleProcesses()
     {
         if (CheckCancel())
         {
-            g_module.Log(L"SYS TEST: cancel test");
+            Log(L"SYS TEST: cancel test");
             break;
         }
         int running = CountRunningProcesses();
@@ -144,7 +142,7 @@ void CSysResoucesConsumed::SampleProcesses()
         ++samples;
     }
     m_avgRunningProcesses = samples ? sum / samples : 0;
-    g_module.Log(FormatText(L"SYS TEST: count of runing processes is %d", static_cast<int>(m_avgRunningProcesses)));
+    Log(FormatText(L"SYS TEST: count of runing processes is %d", static_cast<int>(m_avgRunningProcesses)));
 }
 
 void CSysResoucesConsumed::RunScans()
@@ -154,7 +152,7 @@ void CSysResoucesConsumed::RunScans()
     {
         if (CheckCancel())
             break;
-        g_module.Log(scan.logLine);
+        Log(scan.logLine);
         m_scanner->AddScan(scan.type);
         // The scanner cancels only the scans in its list: a cancel that came
         // before this one was added is seen here.
@@ -167,7 +165,7 @@ void CSysResoucesConsumed::RunScans()
 void CSysResoucesConsumed::LogScanSummary()
 {
     auto count = [this](int type) { return static_cast<int>(m_errors.GetCount(type)); };
-    g_module.Log(FormatText(L"SYS TEST: Registry errors = %d. Com = %d, Uninstall = %d, Fonts = %d, SharedDll = %d, "
+    Log(FormatText(L"SYS TEST: Registry errors = %d. Com = %d, Uninstall = %d, Fonts = %d, SharedDll = %d, "
                             L"Startup = %d, FileRef = %d, Shortcuts = %d, Help = %d, AppPath = %d, FileAssoc = %d",
                             static_cast<int>(m_errors.GetTotalCount()), count(ScanTypeCom), count(ScanTypeUninstall),
                             count(ScanTypeFonts), count(ScanTypeSharedDll), count(ScanTypeWinStartup),
@@ -227,7 +225,7 @@ int CSysResoucesConsumed::CountRegistryEntries()
 {
     int count = CountKeyValues(HKEY_LOCAL_MACHINE);
     NotifyProgress(20, SystemProgress());
-    CScopedKey user;
+    CRegistryKey user;
     if (user.Open(HKEY_CURRENT_USER, std::wstring(), kCountAccess) == ERROR_SUCCESS)
         count += CountKeyValues(user.Get());
     return count;
@@ -246,7 +244,7 @@ int CSysResoucesConsumed::CountKeyValues(HKEY key)
     std::wstring name;
     while (names.Next(name))
     {
-        CScopedKey subkey;
+        CRegistryKey subkey;
         if (subkey.Open(key, name, kCountAccess) == ERROR_SUCCESS)
             count += CountKeyValues(subkey.Get());
     }
@@ -271,7 +269,7 @@ int CSysResoucesConsumed::CountStartupPrograms()
 
 int CSysResoucesConsumed::CountRunValues(HKEY root, const std::wstring& path)
 {
-    CScopedKey key;
+    CRegistryKey key;
     if (key.Open(root, path, kCountAccess) != ERROR_SUCCESS)
         return 0;
     KeyCounts counts;

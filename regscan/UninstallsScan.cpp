@@ -6,7 +6,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ScannerLog.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace RegistryKelvadorLib
 {
@@ -97,7 +97,7 @@ void CUninstallsScan::Scan(CRegErrorContainer* container, ScanCallback callback)
 void CUninstallsScan::ScanValues(HKEY key, const std::wstring& keyPath, DWORD /*valueCount*/, DWORD /*longestName*/,
                                  DWORD longestData, REGSAM /*accessFlags*/)
 {
-    CScopedKey entry;
+    CRegistryKey entry;
     if (entry.Open(key, std::wstring(), kWalkAccess) != ERROR_SUCCESS)
         return;
     // An entry without a name is not one the user can see: it is not judged.
@@ -149,7 +149,7 @@ bool CUninstallsScan::CheckMsiUninstall(std::wstring arguments)
 
 bool CUninstallsScan::CheckInstallerProduct(const std::wstring& arguments)
 {
-    CScopedKey userData;
+    CRegistryKey userData;
     if (userData.Open(HKEY_LOCAL_MACHINE, kUserDataKey, KEY_READ) != ERROR_SUCCESS)
         return true;
     // One subkey for each user; the entry is sound when any of them has the
@@ -170,7 +170,7 @@ bool CUninstallsScan::CheckInstallerProduct(const std::wstring& arguments)
 bool CUninstallsScan::ProductInstalled(const std::wstring& packedCode, const std::wstring& userDataKey)
 {
     const std::wstring productKey = userDataKey + L"\\Products\\" + packedCode;
-    CScopedKey properties;
+    CRegistryKey properties;
     std::wstring localPackage;
     if (properties.Open(HKEY_LOCAL_MACHINE, productKey + L"\\InstallProperties", KEY_READ | m_extraAccess) ==
         ERROR_SUCCESS)

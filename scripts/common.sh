@@ -22,8 +22,8 @@ can_run_32bit() {
 # system folder (run from the project's root).
 install_standin_defrag() {
     local windows="$WINEPREFIX/drive_c/windows"
-    cp build/ship-x64/bin/defrag.exe "$windows/system32/defrag.exe"
-    if [ -f build/ship-x86/bin/defrag.exe ]; then
-        cp build/ship-x86/bin/defrag.exe "$windows/syswow64/defrag.exe"
+    cp build/ship-x64/testbed-bin/defrag.exe "$windows/system32/defrag.exe"
+    if [ -f build/ship-x86/testbed-bin/defrag.exe ]; then
+        cp build/ship-x86/testbed-bin/defrag.exe "$windows/syswow64/defrag.exe"
     fi
 }

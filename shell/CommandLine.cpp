@@ -9,7 +9,7 @@
 #include "shell/LogonTask.h"
 #include "shell/Module.h"
 #include "shell/ProgramKey.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace
 {

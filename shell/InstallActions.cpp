@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
 #include "shell/UserAddressRepair.h"
 #include "shell/Wow64Redirection.h"

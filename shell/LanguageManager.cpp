@@ -1,11 +1,11 @@
 #include "shell/LanguageManager.h"
 
 #include "engine/XmlDocument.h"
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "resources/ResourceIds.h"
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
-#include "shell/RegistryKey.h"
+#include "base/RegistryKey.h"
 
 namespace
 {
@@ -173,7 +173,7 @@ std::wstring CLenguageManager::GetCurrentLanguagePath() const
     CreateFolderPath(m_storage.folder);
     CRegistryKey key;
     std::wstring language;
-    if (!key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE)
+    if (key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE) != ERROR_SUCCESS
         || !key.ReadString(kLanguageValue, language, kMaxLanguageValueChars))
         return std::wstring();
     return m_storage.folder + language + kFileExtension;
@@ -244,6 +244,16 @@ bool CLenguageManager::WriteDefaultLanguageFile(const std::wstring& path) const
 bool CLenguageManager::SetCurrentLanguage(const std::wstring& fileStem) const
 {
     CRegistryKey key;
-    return key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE)
+    return key.Create(m_storage.registryRoot, m_storage.registryKey, KEY_READ | KEY_WRITE) == ERROR_SUCCESS
         && key.WriteString(kLanguageValue, fileStem);
+}
+
+CLanguageTextSource::CLanguageTextSource(CLenguageManager& languages)
+    : m_languages(languages), m_previous(SetUiTextSource(this))
+{
+}
+
+CLanguageTextSource::~CLanguageTextSource()
+{
+    SetUiTextSource(m_previous);
 }

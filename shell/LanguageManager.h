@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/CriticalSection.h"
+#include "base/CriticalSection.h"
+#include "base/UiText.h"
 #include "shell/StringTable.h"
 
 // One installed language file.
@@ -87,4 +88,22 @@ private:
     std::wstring m_languageCode;
     std::vector<LanguageEntry> m_languages;
     LanguageStorage m_storage;
+};
+
+// Makes a language manager the process's source of UI texts while it lives.
+class CLanguageTextSource : public IUiTextSource
+{
+public:
+    explicit CLanguageTextSource(CLenguageManager& languages);
+    ~CLanguageTextSource() override;
+
+    CLanguageTextSource(const CLanguageTextSource&) = delete;
+    CLanguageTextSource& operator=(const CLanguageTextSource&) = delete;
+
+    const wchar_t* GetString(int id) override { return m_languages.GetString(id); }
+    std::wstring GetLanguageCode() const override { return m_languages.GetLanguageCode(); }
+
+private:
+    CLenguageManager& m_languages;
+    IUiTextSource* m_previous;
 };

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <taskschd.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "shell/Module.h"
 #include "shell/ProgramKey.h"
 

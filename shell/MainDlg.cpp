@@ -3,18 +3,19 @@
 #include <shellapi.h>
 
 #include "engine/Messages.h"
-#include "engine/ResultDocument.h"
-#include "engine/Tester.h"
+#include "engine/suite/ResultDocument.h"
+#include "engine/suite/Tester.h"
 #include "net/Deployment.h"
 #include "net/Update.h"
 #include "net/WebReporting.h"
 #include "resources/ResourceIds.h"
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 #include "shell/TranslatedFormat.h"
 #include "shell/TrayMenu.h"
 #include "shell/controls/Skin.h"
+#include "base/UiTextIds.h"
 
 using namespace Cxx::GUI::Controls;
 
@@ -29,9 +30,7 @@ const int kBarWidth = 120;
 const RECT kMachinePicture = {256, 103, 256 + 285, 103 + 189};
 // The English texts of the two percentage formats, which a translation
 // must match in its conversions.
-const int kTextVerdictPercent = 41;
 const wchar_t kVerdictPercentDefault[] = L"at %d%% of";
-const int kTextPercentageLine = 45;
 const wchar_t kPercentageLineDefault[] = L"Your PC is performing at %.d%% of its potential";
 
 // Shows the wait cursor while it lives.
@@ -161,6 +160,7 @@ void CMainDlg::OnCommand(UINT id, UINT code)
 BOOL CMainDlg::OnInitDialog()
 {
     g_module.SetMainWindow(Handle());
+    m_tester.SetCompletionWindow(Handle());
     if (CMessageLoop* loop = g_module.GetMessageLoop())
         loop->AddMessageFilter(this);
     SetWindowTextW(Handle(), kTitle);
@@ -271,6 +271,7 @@ void CMainDlg::OnDestroy()
     // A run that is still stopping reports to no window once this one is gone.
     if (g_module.GetMainWindow() == Handle())
         g_module.SetMainWindow(nullptr);
+    m_tester.SetCompletionWindow(nullptr);
 }
 
 void CMainDlg::OnPaint()
@@ -378,7 +379,7 @@ void CMainDlg::CancelScan()
     if (!m_tester.IsRunning() || m_stopping)
         return;
     m_tester.StopTests();
-    SetText(IDC_STATUS, g_module.GetString(30));
+    SetText(IDC_STATUS, g_module.GetString(kTextStopping));
     RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     m_stopping = true;
 }
@@ -386,7 +387,7 @@ void CMainDlg::CancelScan()
 void CMainDlg::Optimize()
 {
     CWaitCursor wait;
-    BuildAndSendResult(m_tester);
+    BuildAndSendResult(m_tester, {g_module.GetUID(), g_module.GetSettings(), g_module.GetMainWindow()});
     m_state = kIdle;
     UpdateState();
 }
@@ -423,7 +424,7 @@ void CMainDlg::RequestClose()
         return;
     if (m_tester.IsRunning())
     {
-        if (MessageBoxW(Handle(), g_module.GetString(5), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (MessageBoxW(Handle(), g_module.GetString(kTextConfirmCancel), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
         ShowWindow(Handle(), SW_HIDE);
     }
@@ -465,7 +466,7 @@ void CMainDlg::CheckForUpdatesNow()
     if (m_updating || m_tester.IsRunning())
         return;
     m_updating = true;
-    CheckForUpdates();
+    CheckForProgramUpdates();
     m_updating = false;
 }
 
@@ -550,8 +551,8 @@ void CMainDlg::WriteHeaderLine()
 {
     const int total = m_tester.GetTotalScore();
     m_hasScore = total != 0;
-    const std::wstring line = m_hasScore ? FormatText(L"%ls %d", g_module.GetString(1), total)
-                                         : FormatText(L"%ls %ls", g_module.GetString(1), g_module.GetString(31));
+    const std::wstring line = m_hasScore ? FormatText(L"%ls %d", g_module.GetString(kTextYourScoreIs), total)
+                                         : FormatText(L"%ls %ls", g_module.GetString(kTextYourScoreIs), g_module.GetString(kTextUnknown));
     SetText(IDC_HEADER_LINE, line.c_str());
 }
 
@@ -560,22 +561,22 @@ void CMainDlg::WritePercentageLine()
     const int percent = static_cast<int>(m_tester.LoadLastPercentage());
     const std::wstring line = percent != 0
                                   ? FormatText(GetFormatText(kTextPercentageLine, kPercentageLineDefault), percent)
-                                  : g_module.GetString(46);
+                                  : g_module.GetString(kTextPotentialUnknown);
     SetText(IDC_HEADER_LINE, line.c_str());
 }
 
 void CMainDlg::UpdateTexts()
 {
-    SetText(IDC_BEGIN_TEST, g_module.GetString(0));
-    SetText(IDC_SCANNING, g_module.GetString(2));
-    SetText(IDC_OPTIMIZE, g_module.GetString(3));
+    SetText(IDC_BEGIN_TEST, g_module.GetString(kTextBeginTest));
+    SetText(IDC_SCANNING, g_module.GetString(kTextScanning));
+    SetText(IDC_OPTIMIZE, g_module.GetString(kTextOptimize));
     if (m_stopping)
-        SetText(IDC_STATUS, g_module.GetString(30));
-    SetText(IDC_TEST_HISTORY, g_module.GetString(37));
-    SetText(IDC_LEGEND_CURRENT, g_module.GetString(43));
-    SetText(IDC_LEGEND_POTENTIAL, g_module.GetString(44));
-    SetText(IDC_CANCEL_SCAN, g_module.GetString(47));
-    SetText(IDC_RESULT_CAPTION, g_module.GetString(49));
+        SetText(IDC_STATUS, g_module.GetString(kTextStopping));
+    SetText(IDC_TEST_HISTORY, g_module.GetString(kTextTestHistory));
+    SetText(IDC_LEGEND_CURRENT, g_module.GetString(kTextCurrentPerformance));
+    SetText(IDC_LEGEND_POTENTIAL, g_module.GetString(kTextPotentialPerformance));
+    SetText(IDC_CANCEL_SCAN, g_module.GetString(kTextCancelScan));
+    SetText(IDC_RESULT_CAPTION, g_module.GetString(kTextResultCaption));
     SetText(IDC_VERSION, GetFileVersionText(GetProgramPath()).c_str());
     WriteHeaderLine();
     if (m_state == kIdle)
@@ -615,11 +616,11 @@ void CMainDlg::ShowFinishedResult()
     const int percent = static_cast<int>(m_tester.GetPercentage());
     const int barPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
     m_tester.SaveLastPercentage();
-    SetText(IDC_VERDICT_FIRST, g_module.GetString(39));
-    SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(40));
+    SetText(IDC_VERDICT_FIRST, g_module.GetString(kTextVerdictYourPcIs));
+    SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(kTextVerdictPerforming));
     SetText(IDC_VERDICT_FIRST + 2,
             FormatText(GetFormatText(kTextVerdictPercent, kVerdictPercentDefault), percent).c_str());
-    SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(42));
+    SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(kTextVerdictPotential));
     SetText(IDC_PERCENTAGE, FormatText(L"%d%%", percent).c_str());
 
     // Both bars grow from their left edges: the current one to the share

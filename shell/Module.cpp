@@ -1,8 +1,9 @@
 #include "shell/Module.h"
 
 #include "net/MachineId.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
+#include "net/Update.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
 
 CModule g_module;
 
@@ -38,15 +39,20 @@ void CModule::Term()
 
 void CModule::Log(const std::wstring& text)
 {
-    m_log.Write(text);
+    ::Log(text);
 }
 
 void CModule::LogError(const std::wstring& description, DWORD lastError)
 {
-    Log(FormatText(L"Error:\t%ls\t(last error = %d)", description.c_str(), static_cast<int>(lastError)));
+    ::LogError(description, lastError);
 }
 
 std::wstring CModule::GetAppDataFolder() const
 {
     return ::GetAppDataFolder();
+}
+
+void CheckForProgramUpdates()
+{
+    CheckForUpdates(g_module.GetUID(), [] { return g_module.GetTester().IsRunning(); });
 }

@@ -2,10 +2,10 @@
 #include <windows.h>
 #include <string>
 
-#include "engine/Tester.h"
+#include "base/LogFile.h"
+#include "engine/suite/Tester.h"
 #include "net/Settings.h"
 #include "shell/LanguageManager.h"
-#include "shell/LogFile.h"
 #include "shell/SingleInstanceLock.h"
 
 class CMessageLoop;
@@ -72,11 +72,14 @@ private:
     // Members are built in this order and destroyed in reverse. The log
     // comes first so that it outlives every member that logs from its
     // constructor or destructor (the tester saves its last score when it is
-    // destroyed).
+    // destroyed). The log becomes the process's log sink right away, so
+    // the lines of every later member's constructor reach it.
     CLogFile m_log;
+    CLogFileSink m_logSink{m_log};
     CSettings m_settings;
     CSingleInstanceLock m_instanceLock;
     CLenguageManager m_languages;
+    CLanguageTextSource m_texts{m_languages};
     CTester m_tester;
     std::wstring m_uid;
     HWND m_mainWindow = nullptr;
@@ -85,3 +88,7 @@ private:
 };
 
 extern CModule g_module;
+
+// The update check with the program's machine identifier; an installation
+// waits while the program's tester runs.
+void CheckForProgramUpdates();

@@ -5,7 +5,9 @@ const wchar_t kRunAtStartUpValue[] = L"RunAtStartUp";
 
 bool OpenProgramKey(CRegistryKey& key)
 {
-    return key.Open(HKEY_LOCAL_MACHINE, kProgramKeyPath, kProgramKeyAccess);
+    const LONG result = key.Open(HKEY_LOCAL_MACHINE, kProgramKeyPath, kProgramKeyAccess);
+    SetLastError(static_cast<DWORD>(result));
+    return result == ERROR_SUCCESS;
 }
 
 bool HasAdminRights()

@@ -2,14 +2,13 @@
 
 #include <stdlib.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "shell/Module.h"
 #include "shell/ProgramKey.h"
+#include "base/UiTextIds.h"
 
 namespace
 {
-const int kRestartQuestionId = 50;
-
 bool EnableShutdownPrivilege()
 {
     HANDLE raw = nullptr;
@@ -43,7 +42,7 @@ bool CheckPendingRestart(const RestartCalls& calls)
     DWORD pending = 0;
     if (!OpenProgramKey(key) || !key.ReadDword(kRunAtStartUpValue, pending) || pending == 0)
         return false;
-    if (MessageBoxW(nullptr, g_module.GetString(kRestartQuestionId), L"Zentrix", MB_OKCANCEL) == IDOK)
+    if (MessageBoxW(nullptr, g_module.GetString(kTextRestartQuestion), L"Zentrix", MB_OKCANCEL) == IDOK)
         RestartComputer(calls);
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 // Holds a named mutex when this is the first holder of the name. The name
 // has no "Global\" prefix, so the lock covers one logon session.

@@ -3,11 +3,12 @@
 #include <objbase.h>
 #include <commctrl.h>
 
-#include "engine/Tester.h"
+#include "engine/suite/Tester.h"
 #include "shell/MainDlg.h"
 #include "shell/Module.h"
 #include "shell/gui/GdiPlus.h"
 #include "shell/gui/MessageLoop.h"
+#include "base/UiTextIds.h"
 
 namespace
 {
@@ -75,7 +76,7 @@ bool IsAnotherInstanceRunning(int& exitCode)
 {
     if (g_module.IsFirstInstance())
         return false;
-    exitCode = MessageBoxW(nullptr, g_module.GetString(29), kTitle, MB_ICONWARNING);
+    exitCode = MessageBoxW(nullptr, g_module.GetString(kTextAnotherInstance), kTitle, MB_ICONWARNING);
     return true;
 }
 

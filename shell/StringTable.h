@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "engine/CriticalSection.h"
+#include "base/CriticalSection.h"
 
 // The UI texts by numeric id, safe to read from any thread while the UI
 // thread loads another language. A text handed out stays valid for the

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "shell/Module.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 namespace
 {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "net/Deployment.h"
 #include "net/Settings.h"
 

@@ -59,7 +59,6 @@ public:
     HWND Create(HWND parent, const RECT& rect, UINT id, const CBackdrop& backdrop, const CDpiScale& scale);
     void SetRange(int upper);
     void SetPos(int position);
-    int GetPos() const { return m_position; }
 
 protected:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

@@ -5,8 +5,6 @@ int CMessageLoop::Run()
     MSG message = {};
     for (;;)
     {
-        if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE))
-            RunIdleHandlers();
         const BOOL result = GetMessageW(&message, nullptr, 0, 0);
         if (result == 0)
             return static_cast<int>(message.wParam);
@@ -28,11 +26,4 @@ bool CMessageLoop::PreTranslate(MSG& message)
         if (filter->PreTranslateMessage(message))
             return true;
     return false;
-}
-
-void CMessageLoop::RunIdleHandlers()
-{
-    const std::vector<CIdleHandler*> handlers(m_idleHandlers);
-    for (CIdleHandler* handler : handlers)
-        handler->OnIdle();
 }

@@ -13,25 +13,13 @@ protected:
     ~CMessageFilter() = default;
 };
 
-// Called when the queue has run empty, before the loop waits again.
-class CIdleHandler
-{
-public:
-    virtual void OnIdle() = 0;
-
-protected:
-    ~CIdleHandler() = default;
-};
-
-// The message loop of the UI thread, with its filters and idle handlers.
-// Filters and handlers are not owned; they remove themselves before they go.
+// The message loop of the UI thread, with its filters. Filters are not
+// owned; they remove themselves before they go.
 class CMessageLoop
 {
 public:
     void AddMessageFilter(CMessageFilter* filter) { m_filters.push_back(filter); }
     void RemoveMessageFilter(CMessageFilter* filter) { Remove(m_filters, filter); }
-    void AddIdleHandler(CIdleHandler* handler) { m_idleHandlers.push_back(handler); }
-    void RemoveIdleHandler(CIdleHandler* handler) { Remove(m_idleHandlers, handler); }
 
     // Dispatches until WM_QUIT; returns its exit code.
     int Run();
@@ -49,8 +37,6 @@ private:
     }
 
     bool PreTranslate(MSG& message);
-    void RunIdleHandlers();
 
     std::vector<CMessageFilter*> m_filters;
-    std::vector<CIdleHandler*> m_idleHandlers;
 };

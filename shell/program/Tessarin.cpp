@@ -22,6 +22,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     if (IsAnotherInstanceRunning(exitCode))
         return exitCode;
     // May end the program here to install a newer version.
-    CheckForUpdates();
+    CheckForProgramUpdates();
     return RunNormalStart(instance, commandLine, showCommand, g_module.GetTester());
 }

@@ -9,8 +9,8 @@
 #include "disk/OstrelFile.h"
 #include "disk/OstrelResources.h"
 #include "disk/ProcessKiller.h"
-#include "engine/ScopedHandle.h"
-#include "testbed/ProgramLog.h"
+#include "base/ScopedHandle.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/disk/DiskTestSupport.h"
 
 namespace
@@ -100,12 +100,12 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
 TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
 {
     CScopedEnvironment figure(L"TESSARIN_DEFRAG_FRAGMENTATION", L"12.5");
-    CProgramLogTail log;
+    CLogRecorder log;
     AnalysisOutcome seven = Analyse(L"win7", true);
     // The prefix is 64-bit: a 32-bit analysis too must run the x64 Ostrel,
     // to which system32 is the real one.
-    EXPECT_EQ(1, log.Count(L" x64 Ostrel exe\r\n"));
-    EXPECT_EQ(0, log.Count(L" x86 Ostrel exe\r\n"));
+    EXPECT_EQ(1, log.Count(L"x64 Ostrel exe\r\n"));
+    EXPECT_EQ(0, log.Count(L"x86 Ostrel exe\r\n"));
     EXPECT_TRUE(seven.succeeded);
     EXPECT_DOUBLE_EQ(12.5, seven.fragmentation);
     EXPECT_EQ(100, seven.progress);

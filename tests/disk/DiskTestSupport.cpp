@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
+#include "base/Folders.h"
 
 std::wstring OstrelHostFolder()
 {

@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/ComSupport.h"
-#include "engine/CpuTester.h"
+#include "base/ComSupport.h"
+#include "engine/cpu/CpuTester.h"
 #include "engine/Messages.h"
 #include "hardware/HardwareInfo.h"
-#include "testbed/MessageWindow.h"
+#include "testbed/support/MessageWindow.h"
 #include "tests/engine/Probes.h"
 #include "tests/engine/XmlTestSupport.h"
 
@@ -170,7 +170,7 @@ TEST(CpuTestCancel, CancelInTheLoadPhaseEndsBothPhases)
     test.cancelAtSample = 33; // the third sample of the second run
     CProgressLog progress;
     test.SetNotify(progress.Handle(), WM_TEST_PROGRESS);
-    CProgramLogTail logTail;
+    CLogRecorder logTail;
 
     test.Run();
 
@@ -258,7 +258,7 @@ TEST(CpuTestEndToEnd, ShortRunOnThisMachine)
     // Long enough for the thread times, which Wine counts in 10 ms ticks.
     settings.loopLength = 25000000;
     CCpuTeser test(inventory, settings);
-    CProgramLogTail logTail;
+    CLogRecorder logTail;
 
     test.Run();
 

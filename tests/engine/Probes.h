@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "engine/CriticalSection.h"
-#include "engine/ScopedHandle.h"
+#include "base/CriticalSection.h"
+#include "base/ScopedHandle.h"
 #include "engine/TesterImpl.h"
-#include "testbed/MessageWindow.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/MessageWindow.h"
+#include "testbed/support/LogRecorder.h"
 
 // Generous bound for anything a test waits for; a fault fails, never hangs.
 const DWORD kWaitMs = 5000;

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/ResultDocument.h"
-#include "engine/ScopedHandle.h"
-#include "engine/Tester.h"
+#include "engine/suite/ResultDocument.h"
+#include "base/ScopedHandle.h"
+#include "engine/suite/Tester.h"
 #include "engine/TesterImpl.h"
 #include "engine/XmlWriting.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "shell/Module.h"
 #include "tests/engine/Probes.h"
 #include "tests/engine/XmlTestSupport.h"
 
@@ -189,7 +190,7 @@ TEST_F(Scoring, MissingOrShortFilesLeaveValuesAndAreLogged)
 {
     const std::wstring missingLine = L"Error:\tCannot load last scores\t(last error = 2)\r\n";
     const std::wstring shortLine = L"Error:\tCannot load last scores\t(last error = 38)\r\n";
-    CProgramLogTail missingLog;
+    CLogRecorder missingLog;
     tester->CreateTests();
     EXPECT_EQ(0, tester->GetTotalScore());
     EXPECT_EQ(0.0, tester->LoadLastPercentage());
@@ -201,7 +202,7 @@ TEST_F(Scoring, MissingOrShortFilesLeaveValuesAndAreLogged)
     WriteBytes(lastScore.Path(), half, sizeof(half));
     double full = 87.99;
     WriteBytes(lastPercentage.Path(), &full, 4);
-    CProgramLogTail shortLog;
+    CLogRecorder shortLog;
     UseScores({});
     tester->CreateTests();
     EXPECT_EQ(0, tester->GetTotalScore());
@@ -281,7 +282,7 @@ TEST_F(ResultDocument, SavedInTheCurrentDirectoryAsWellFormedUtf8)
     CreateDirectoryW(folder.c_str(), nullptr);
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
 
-    bool saved = BuildAndSendResult(*tester);
+    bool saved = BuildAndSendResult(*tester, {g_module.GetUID(), g_module.GetSettings(), g_module.GetMainWindow()});
     std::wstring path = GetResultFilePath();
     std::vector<unsigned char> bytes = ReadBytes(path);
     CXmlDocument reloaded;

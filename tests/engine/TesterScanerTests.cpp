@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
-#include "engine/Tester.h"
+#include "base/ScopedHandle.h"
+#include "engine/suite/Tester.h"
 #include "regscan/ScanTypes.h"
 
 using namespace RegistryKelvadorLib;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/Messages.h"
-#include "engine/Tester.h"
-#include "testbed/HangGuard.h"
+#include "engine/suite/Tester.h"
+#include "testbed/support/HangGuard.h"
 #include "tests/engine/Probes.h"
 
 namespace
@@ -51,6 +51,7 @@ protected:
     {
         tester->CreateTests();
         tester->SetNotify(window.Handle(), WM_TEST_PROGRESS);
+        tester->SetCompletionWindow(window.Handle());
     }
 
     bool WaitPumping(HANDLE handle) { return CMessageWindow::WaitPumping(handle, kWaitMs); }
@@ -199,7 +200,7 @@ TEST_F(TesterRun, ExceptionsAreLoggedAndTheRunFinishes)
     AddTest({"A", 1, 1, false, 0, "probe failure " + marker});
     CProbeTest& healthy = AddTest({"B", 2, 2});
     Prepare();
-    CProgramLogTail logTail;
+    CLogRecorder logTail;
 
     ASSERT_TRUE(tester->StartTests());
     ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);

@@ -9,10 +9,10 @@
 #include <shlobj.h>
 #include <setupapi.h>
 #include "shell/MainDlg.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/UrlRecorder.h"
-#include "testbed/StandInServer.h"
-#include "testbed/WindowDriver.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/UrlRecorder.h"
+#include "testbed/support/StandInServer.h"
+#include "testbed/support/WindowDriver.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "hardware/HardwareInfo.h"
-#include "shell/OSInfo.h"
+#include "base/OSInfo.h"
 #include "tests/hardware/HardwareTestSupport.h"
 
 using Names = std::vector<std::wstring>;
@@ -12,7 +12,7 @@ using Names = std::vector<std::wstring>;
 TEST(HardwareInfoObjects, EveryProcessorObjectCountsAndUnreadableNamesAreLogged)
 {
     CHardwareInfo inventory;
-    CProgramLogTail log;
+    CLogRecorder log;
     inventory.AddProcessor(CTestValue::Text(L"Xeon E5"));
     inventory.AddProcessor(CTestValue::Text(L"Xeon E5"));
     inventory.AddProcessor(CTestValue::NullText());
@@ -40,13 +40,13 @@ TEST(HardwareInfoObjects, DisksWithoutValuesAreSkippedSilentlyAndOddTypesLogged)
     CHardwareInfo inventory;
     {
         // Wine cannot give "Capabilities" at all: such disks go unnoticed.
-        CProgramLogTail log;
+        CLogRecorder log;
         inventory.AddDiskDrive(CTestValue::Null(), CTestValue::IntArray({3}));
         inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Empty());
         inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Null());
         EXPECT_EQ(log.NewText(), L"");
     }
-    CProgramLogTail log;
+    CLogRecorder log;
     inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::TextArray({L"7"}));
     inventory.AddDiskDrive(CTestValue::Text(L"Disk"), CTestValue::Int(3));
     inventory.AddDiskDrive(CTestValue::Int(1), CTestValue::IntArray({3}));
@@ -119,7 +119,7 @@ TEST_F(HardwareInfoInWine, RunListsTheMachinesProcessorsAndAdapters)
 {
     CHardwareInfo inventory;
     inventory.AddRamCardModel(L"left from the last run");
-    CProgramLogTail log;
+    CLogRecorder log;
     inventory.Run();
     inventory.Run();
 
@@ -144,7 +144,7 @@ TEST_F(HardwareInfoInWine, BatteryAndCdRomAnswerWithoutErrors)
 {
     // Wine has neither device.
     CHardwareInfo inventory;
-    CProgramLogTail log;
+    CLogRecorder log;
     EXPECT_FALSE(inventory.HasBattery());
     EXPECT_TRUE(inventory.HasNoBattery());
     EXPECT_FALSE(inventory.HasCdRom());

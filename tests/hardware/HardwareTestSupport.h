@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/engine/XmlTestSupport.h"
 
 // A VARIANT of the kinds WMI hands out, cleared when it goes.

@@ -7,10 +7,10 @@
 #include "engine/Messages.h"
 #include "hardware/HardwareInfo.h"
 #include "hardware/MemoryTester.h"
-#include "shell/StringFormat.h"
-#include "testbed/HangGuard.h"
-#include "testbed/MessageWindow.h"
-#include "testbed/ProgramLog.h"
+#include "base/StringFormat.h"
+#include "testbed/support/HangGuard.h"
+#include "testbed/support/MessageWindow.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/hardware/HardwareTestSupport.h"
 #include "tests/hardware/StandInDriverTest.h"
 
@@ -63,7 +63,7 @@ TEST(MemoryWmiMerge, WithoutSpdModulesEveryObjectIsAModuleAtHalfItsSpeed)
 {
     std::vector<RamCardInfo> modules;
     CWmiModuleMerge merge(modules);
-    CProgramLogTail log;
+    CLogRecorder log;
     merge.Add(CTestValue::Text(kGigabyte), CTestValue::Int(667));
     merge.Add(CTestValue::Text(L"536870912"), CTestValue::Null());
     merge.Add(CTestValue::Text(L"4294967296"), CTestValue::Empty()); // what Wine gives: no Speed at all
@@ -119,7 +119,7 @@ protected:
 TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
 {
     StartMachine({CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB, MODULE_EMPTY, MODULE_EMPTY, MODULE_DDR_400_512MB}, 0});
-    CProgramLogTail log;
+    CLogRecorder log;
     test.Run();
 
     EXPECT_EQ(log.Count(L"MEMORY TEST: found a card id=0, frequency=400\r\n"), 1);
@@ -156,7 +156,7 @@ TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
 TEST_F(MemoryTestRun, WithoutDriverWmiAloneGivesTheModules)
 {
     RemoveDriver();
-    CProgramLogTail log;
+    CLogRecorder log;
     test.Run();
 
     ASSERT_EQ(test.GetModules().size(), 1u);
@@ -184,7 +184,7 @@ TEST_F(MemoryTestRun, CancelDuringSamplingKeepsTheModulesAndNoLoad)
         return 0;
     });
     test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
-    CProgramLogTail log;
+    CLogRecorder log;
     test.Run();
 
     EXPECT_EQ(percents, (std::vector<WPARAM>{0, 3, 6}));
@@ -202,7 +202,7 @@ TEST_F(MemoryTestRun, CancelDuringSamplingKeepsTheModulesAndNoLoad)
 TEST_F(MemoryTestRun, WithoutControllerWmiAloneGivesTheModules)
 {
     StartMachine({CONTROLLER_NONE, {MODULE_DDR2_800_2GB, MODULE_DDR3_1333_4GB}, 0});
-    CProgramLogTail log;
+    CLogRecorder log;
     {
         CHangGuard guard("a memory test without an SMBus controller", 5 * 60 * 1000);
         test.Run();
@@ -224,7 +224,7 @@ TEST_F(MemoryTestRun, CancelBeforeTheSlotsEndsTheTestAtOnce)
         return 0;
     });
     test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
-    CProgramLogTail log;
+    CLogRecorder log;
     test.Run();
 
     EXPECT_EQ(log.Count(L"MEMORY TEST: cancel test\r\n"), 1);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "testbed/OsProbeRun.h"
+#include "testbed/support/OsProbeRun.h"
 
 namespace
 {

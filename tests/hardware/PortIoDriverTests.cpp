@@ -3,7 +3,7 @@
 // requests a caller other than the program could send.
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "hardware/PortIoRequests.h"
 #include "tests/hardware/StandInDriverTest.h"
 

@@ -5,7 +5,7 @@
 #include "hardware/HardwareErrors.h"
 #include "hardware/IoPort.h"
 #include "hardware/SPD.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/hardware/HardwareTestSupport.h"
 #include "tests/hardware/StandInDriverTest.h"
 
@@ -188,7 +188,7 @@ TEST_F(IoPortThroughDriver, RefusedRequestRaisesPortError)
 TEST_F(IoPortThroughDriver, FailedCloseIsLoggedAndTheHandleClosed)
 {
     StartMachine(Machine(CONTROLLER_KNOWN, {}, FAULT_CLOSE_CONFIG_DATA));
-    CProgramLogTail log;
+    CLogRecorder log;
     const int handlesBefore = OpenHandleCount();
 
     EXPECT_NO_THROW({ CIoPort port(0xCFC, 4); });

@@ -1,6 +1,6 @@
 #include "tests/hardware/StandInDriverTest.h"
 
-#include "shell/Folders.h"
+#include "base/Folders.h"
 
 void StandInDriverTest::TearDownTestSuite()
 {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "testbed/StandInDriver.h"
-#include "testbed/standin_driver/Machine.h"
+#include "testbed/support/StandInDriver.h"
+#include "testbed/standins/standin_driver/Machine.h"
 
 // Tests that talk to the stand-in port-I/O driver (zxq_standin.sys beside the test
 // program) through the service control manager. Each test starts it with

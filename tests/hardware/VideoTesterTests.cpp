@@ -6,7 +6,7 @@
 
 #include "engine/Messages.h"
 #include "hardware/VideoTester.h"
-#include "testbed/MessageWindow.h"
+#include "testbed/support/MessageWindow.h"
 #include "tests/hardware/HardwareTestSupport.h"
 
 namespace
@@ -60,7 +60,7 @@ TEST(VideoTesterObjects, SameNameKeepsTheAdapterEnumeratedLast)
 TEST(VideoTesterObjects, AdapterWithoutMemorySizeIsSkippedSilently)
 {
     CVideoTester test;
-    CProgramLogTail log;
+    CLogRecorder log;
     test.AddController(CTestValue::Text(L"Mirror"), CTestValue::Null(), CTestValue::Text(L"VideoController1"));
     EXPECT_TRUE(test.GetAdapters().empty());
     EXPECT_EQ(log.NewText(), L"");
@@ -70,7 +70,7 @@ TEST(VideoTesterObjects, AdapterWithoutMemorySizeIsSkippedSilently)
 TEST(VideoTesterObjects, MissingNameAndIdReadAsEmptyText)
 {
     CVideoTester test;
-    CProgramLogTail log;
+    CLogRecorder log;
     test.AddController(CTestValue::NullText(), CTestValue::Int(64 * kMegabyte), CTestValue::Null());
     test.AddController(CTestValue::Empty(), CTestValue::Int(32 * kMegabyte), CTestValue::NullText());
 
@@ -155,7 +155,7 @@ TEST_F(VideoTesterSection, RunFindsWinesAdapterAndReportsProgress)
     CVideoTester test;
     test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
     test.AddController(CTestValue::Text(L"from an earlier run"), CTestValue::Int(kMegabyte), CTestValue::Null());
-    CProgramLogTail log;
+    CLogRecorder log;
 
     test.Run();
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
-#include "testbed/UrlRecorder.h"
-#include "testbed/WindowDriver.h"
+#include "base/Folders.h"
+#include "testbed/support/UrlRecorder.h"
+#include "testbed/support/WindowDriver.h"
 #include "tests/installer/InstallerSupport.h"
 
 namespace

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
-#include "testbed/OsProbeRun.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
+#include "testbed/support/OsProbeRun.h"
 
 const wchar_t kProgramKey[] = L"Software\\Wow6432Node\\Tessarin";
 const wchar_t kUninstallKey[] = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -192,7 +192,7 @@ std::wstring UninstallScanFindings()
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring output = std::wstring(temp) + L"uninstall_scan.txt";
-    if (RunProgramToEnd(TESSARIN_SHIP_X86_BIN L"\\uninstall_scan_probe.exe", L"\"" + output + L"\"") != 0)
+    if (RunProgramToEnd(TESSARIN_SHIP_X86_TESTBED L"\\uninstall_scan_probe.exe", L"\"" + output + L"\"") != 0)
         return L"<probe failed>";
     std::wstring text;
     CScopedHandle file(CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

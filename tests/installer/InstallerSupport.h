@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "engine/ScopedHandle.h"
-#include "testbed/WindowDriver.h"
+#include "base/ScopedHandle.h"
+#include "testbed/support/WindowDriver.h"
 
 // The installers under test (beside this program): the shipped 32-bit
 // programs with the test bed's stand-in driver, of the project's version and

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/OsProbeRun.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/OsProbeRun.h"
 #include "tests/installer/InstallerSupport.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"

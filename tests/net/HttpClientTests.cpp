@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net/HttpClient.h"
-#include "testbed/HangGuard.h"
+#include "testbed/support/HangGuard.h"
 #include "tests/net/NetTestSupport.h"
 
 using namespace Utils::Network;

@@ -28,7 +28,7 @@ CStandInServer& StandIn()
 #include <process.h>
 
 #include "net/HttpParameters.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 
 CWindowWatcher::CWindowWatcher(std::wstring caption, std::function<bool(HWND)> act, DWORD pollMs)
     : m_caption(std::move(caption)), m_act(std::move(act)), m_pollMs(pollMs),

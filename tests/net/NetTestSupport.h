@@ -1,5 +1,5 @@
 #pragma once
-#include "testbed/StandInServer.h"
+#include "testbed/support/StandInServer.h"
 
 // The stand-in server of this test program, started once before the first
 // test and stopped after the last; every test sets the routes it needs.
@@ -10,7 +10,7 @@ CStandInServer& StandIn();
 #include <functional>
 #include <string>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 
 // Drives a window from a thread of its own: every pollMs it looks for a
 // visible top-level window with the caption (of any process) and, while one

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "net/Settings.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/shell/ShellTestSupport.h"
 
 namespace
@@ -21,12 +21,12 @@ TEST(Settings, AddressSurvivesTheObjectAsHiddenUtf16WithOneNul)
     CScratchFolder folder;
     const std::wstring path = folder / L"user_url";
     const std::wstring url = L"http://a.test/";  // 14 characters
-    const size_t logStart = ReadProgramLog().size();
+    CLogRecorder recorder;
     {
         CSettings settings(path);
         settings.SetUrl(url);
     }
-    EXPECT_NE(ReadProgramLog().substr(logStart).find(L"Error:\tCannot load user's url\t(last error = 2)"),
+    EXPECT_NE(recorder.NewText().find(L"Error:\tCannot load user's url\t(last error = 2)"),
               std::wstring::npos);
     EXPECT_EQ(ReadBytes(path), Utf16Bytes(url) + std::string(2, '\0'));
     EXPECT_EQ(ReadBytes(path).size(), 30u);
@@ -37,12 +37,12 @@ TEST(Settings, AddressSurvivesTheObjectAsHiddenUtf16WithOneNul)
 TEST(Settings, UnwritableFileIsLoggedAndNothingElse)
 {
     CScratchFolder folder;
-    const size_t logStart = ReadProgramLog().size();
+    CLogRecorder recorder;
     {
         CSettings settings(folder / L"missing folder\\user_url");
         settings.SetUrl(L"http://lost.test/");
     }
-    EXPECT_NE(ReadProgramLog().substr(logStart).find(L"Error:\tCannot save user's url\t(last error = 3)"),
+    EXPECT_NE(recorder.NewText().find(L"Error:\tCannot save user's url\t(last error = 3)"),
               std::wstring::npos);
 }
 

@@ -6,10 +6,10 @@
 
 #include "net/HttpParameters.h"
 #include "resources/ResourceIds.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/ProgramLog.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/shell/LanguageTestSupport.h"
 

@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "net/BrowserDialog.h"
 #include "net/DownloadJob.h"
 #include "net/DownloadProgressDlg.h"
 #include "net/Update.h"
 #include "resources/ResourceIds.h"
-#include "shell/StringFormat.h"
-#include "testbed/ProgramLog.h"
+#include "base/StringFormat.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/net/NetTestSupport.h"
 
 namespace
@@ -222,13 +222,13 @@ TEST_F(UpdateTest, ProxyCredentialsComeFromTheDialog)
             PostMessageW(dialog, WM_COMMAND, c.button, 0);
             return true;
         });
-        const size_t logStart = ReadProgramLog().size();
+        CLogRecorder recorder;
         CDownloadJob job(kInstallerUrl, m_file, nullptr);
         DownloadFile(job);
         EXPECT_TRUE(typist.Done());
         EXPECT_EQ(c.downloaded, ReadFileBytes(m_file) == "installer") << c.button;
         EXPECT_EQ(!c.downloaded,
-                  ReadProgramLog().substr(logStart).find(L"Error:\tAuthentication proxy fails.\t") != std::wstring::npos);
+                  recorder.NewText().find(L"Error:\tAuthentication proxy fails.\t") != std::wstring::npos);
     }
 }
 
@@ -273,10 +273,10 @@ TEST_F(UpdateTest, BadDownloadAddressesAreLogged)
 {
     for (const wchar_t* url : {L"http:///setup.exe", L"setup.exe"})
     {
-        const size_t logStart = ReadProgramLog().size();
+        CLogRecorder recorder;
         CDownloadJob job(url, m_file, nullptr);
         DownloadFile(job);
-        EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(L"Error:\tInvalid url for downloading.\t"))
+        EXPECT_NE(std::wstring::npos, recorder.NewText().find(L"Error:\tInvalid url for downloading.\t"))
             << url;
     }
 }

@@ -1,24 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "net/WebReporting.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/net/NetTestSupport.h"
 
 namespace
 {
 const wchar_t kSite[] = L"www.tessarin.test";
-
-// The log lines written since the object was made.
-class CLogTail
-{
-public:
-    CLogTail() : m_start(ReadProgramLog().size()) {}
-    std::wstring Text() const { return ReadProgramLog().substr(m_start); }
-
-private:
-    size_t m_start;
-};
 
 class WebReportingTest : public testing::Test
 {
@@ -88,15 +77,15 @@ TEST_F(WebReportingTest, BadRepliesAreLoggedOrIgnored)
     for (const Case& c : cases)
     {
         ASSERT_TRUE(StandIn().SetRoute(L"/common/init", c.route));
-        CLogTail log;
+        CLogRecorder log;
         EXPECT_EQ(L"", ExchangeResults(kSite, 80, L"uid", L"<tessarin/>")) << c.route.at(L"body");
         if (c.logged)
         {
-            EXPECT_NE(std::wstring::npos, log.Text().find(c.logged)) << log.Text();
+            EXPECT_NE(std::wstring::npos, log.NewText().find(c.logged)) << log.NewText();
         }
         else
         {
-            EXPECT_EQ(std::wstring::npos, log.Text().find(L"Error:\t")) << log.Text();
+            EXPECT_EQ(std::wstring::npos, log.NewText().find(L"Error:\t")) << log.NewText();
         }
     }
 }

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
-#include "testbed/OstrelRun.h"
+#include "base/Folders.h"
+#include "testbed/support/OstrelRun.h"
 
 namespace
 {

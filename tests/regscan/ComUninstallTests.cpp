@@ -11,7 +11,7 @@
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/UninstallsScan.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/ShortcutsScan.h"
-#include "shell/StringFormat.h"
+#include "base/StringFormat.h"
 #include "tests/regscan/PlantedEntries.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"

@@ -11,8 +11,8 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
-#include "shell/Folders.h"
-#include "testbed/HangGuard.h"
+#include "base/Folders.h"
+#include "testbed/support/HangGuard.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 

@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 
 CPlantedValue::CPlantedValue(HKEY root, std::wstring path, std::wstring name, const std::wstring& text)
     : m_root(root), m_path(std::move(path)), m_name(std::move(name))

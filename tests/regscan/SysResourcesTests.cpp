@@ -7,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "regscan/CleanerLog.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/SysResourcesTest.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
-#include "testbed/MessageWindow.h"
-#include "testbed/ProgramLog.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "testbed/support/MessageWindow.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/engine/XmlTestSupport.h"
 #include "tests/regscan/PlantedEntries.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -147,23 +147,25 @@ unsigned __stdcall RunTest(void* test)
 
 // Runs the test on a worker, as the pool does, while this thread plays the
 // main window, which is told of each posted progress.
-RunRecord RunRecorded(CSysResoucesConsumed& test, const std::function<void()>& onPosted = nullptr)
+// onPosted sees the lines logged so far.
+RunRecord RunRecorded(CSysResoucesConsumed& test,
+                      const std::function<void(const CLogRecorder& log)>& onPosted = nullptr)
 {
     RunRecord record;
-    CMessageWindow window([&record, &onPosted](UINT, WPARAM percent, LPARAM lParam) {
+    CLogRecorder recorder;
+    CMessageWindow window([&record, &onPosted, &recorder](UINT, WPARAM percent, LPARAM lParam) {
         (InSendMessage() ? record.progress.sent : record.progress.posted).push_back(static_cast<int>(percent));
         if (!InSendMessage() && onPosted)
-            onPosted();
+            onPosted(recorder);
         record.progress.allOfGroup5 = record.progress.allOfGroup5 && HIWORD(lParam) == 5;
         return 0;
     });
     test.SetNotify(window.Handle(), WM_USER + 1);
-    const size_t logStart = ReadProgramLog().size();
     CScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &RunTest, &test, 0, nullptr)));
     EXPECT_TRUE(CMessageWindow::WaitPumping(thread.Get(), 300000));
     // The last posted messages.
     CMessageWindow::PumpUntil([] { return false; }, 200);
-    record.log = ReadProgramLog().substr(logStart);
+    record.log = recorder.NewText();
     for (int type = ScanTypeFirst; type <= ScanTypeLast; ++type)
         record.counts.push_back(test.GetErrors().GetCount(type));
     return record;
@@ -352,13 +354,12 @@ TEST_F(SystemTestRun, CancelDuringAScanStartsNoFurtherScan)
             ++scans;
         return scans;
     };
-    const size_t logStart = ReadProgramLog().size();
-    const RunRecord record = RunRecorded(test, [&] {
+    const RunRecord record = RunRecorded(test, [&](const CLogRecorder& log) {
         if (cancelled)
             return;
         cancelled = true;
         test.Cancel();
-        scansAtCancel = scansLogged(ReadProgramLog().substr(logStart));
+        scansAtCancel = scansLogged(log.NewText());
     });
 
     ASSERT_TRUE(cancelled);

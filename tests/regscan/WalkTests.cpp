@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
+#include "base/ScopedHandle.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
-#include "testbed/HangGuard.h"
+#include "testbed/support/HangGuard.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -144,7 +144,7 @@ TEST_F(WalkTest, SubkeyNamesStopAtTheQueriedCountAndAtAFailure)
         const std::wstring path = key / UniqueName(L"names");
         for (const wchar_t* name : {L"a", L"bbbbbbbb", L"c"})
             key.CreateKey(path.substr(key.Path().size() + 1) + L"\\" + name);
-        CScopedKey open;
+        CRegistryKey open;
         ASSERT_EQ(ERROR_SUCCESS, open.Open(HKEY_CURRENT_USER, path, KEY_READ));
         KeyCounts counts;
         ASSERT_EQ(ERROR_SUCCESS, QueryCounts(open.Get(), counts));
@@ -173,7 +173,7 @@ TEST_F(WalkTest, SubkeyNamesStopAtTheQueriedCountAndAtAFailure)
 TEST_F(WalkTest, EmptyStartPathMakesBareChildNames)
 {
     key.SetString(L"Child", L"v", L"x");
-    CScopedKey root;
+    CRegistryKey root;
     ASSERT_EQ(ERROR_SUCCESS, root.Open(HKEY_CURRENT_USER, key.Path(), KEY_READ));
     scan.Walk(root.Get(), L"", -1);
     ASSERT_EQ(1u, scan.checked.size());
@@ -232,7 +232,7 @@ TEST_F(WalkTest, ValuesLargerThanTheKeyReportedAreReadWhole)
 {
     // Sizes from an earlier query that the values have outgrown since.
     key.SetString(L"", L"grown", std::wstring(300, L'g'));
-    CScopedKey open;
+    CRegistryKey open;
     ASSERT_EQ(ERROR_SUCCESS, open.Open(HKEY_CURRENT_USER, key.Path(), KEY_READ));
     scan.ScanValues(open.Get(), key.Path(), 1, 1, 4, 0);
     ASSERT_EQ(1u, scan.checked.size());

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/InstallActions.h"
 #include "shell/ProgramKey.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/OsProbeRun.h"
-#include "testbed/ProgramLog.h"
-#include "testbed/UrlRecorder.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/OsProbeRun.h"
+#include "testbed/support/LogRecorder.h"
+#include "testbed/support/UrlRecorder.h"
 #include "shell/Wow64Redirection.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"

@@ -6,7 +6,7 @@
 
 #include "shell/InstallActions.h"
 #include "shell/UserAddressRepair.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/LogRecorder.h"
 #include "shell/Wow64Redirection.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"
@@ -20,10 +20,10 @@ TEST(InstallActions, FailedCopyIsLoggedAndRegistersNoService)
     DeleteFileW(DriverTargetPath().c_str());
     ASSERT_TRUE(CreateDirectoryW(DriverTargetPath().c_str(), nullptr))
         << "error " << GetLastError() << ", attributes " << GetFileAttributesW(DriverTargetPath().c_str());
-    const size_t logStart = ReadProgramLog().size();
+    CLogRecorder recorder;
     InstallActions();
     RemoveDirectoryW(DriverTargetPath().c_str());
-    EXPECT_NE(ReadProgramLog().substr(logStart).find(L" Error:\tcould not copy zxq.sys\t(last error = "),
+    EXPECT_NE(recorder.NewText().find(L"Error:\tcould not copy zxq.sys\t(last error = "),
               std::wstring::npos);
     EXPECT_FALSE(QueryDriverService().exists);
 }

@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
 #include "shell/LanguageManager.h"
-#include "shell/RegistryKey.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/ProgramLog.h"
+#include "base/RegistryKey.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/shell/LanguageTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -24,7 +24,7 @@ namespace
 const wchar_t kTestParentKey[] = L"Software\\TessarinTests";
 const wchar_t kTestKey[] = L"Software\\TessarinTests\\Languages";
 const wchar_t kCannotLoad[] = L"Cannot load language file.";
-const wchar_t kCannotLoadLine[] = L" Error:\tCannot load language file.\t(last error = ";
+const wchar_t kCannotLoadLine[] = L"Error:\tCannot load language file.\t(last error = ";
 
 using Texts = std::vector<std::pair<int, std::wstring>>;
 
@@ -84,7 +84,7 @@ protected:
     void SetCurrentLanguage(const std::wstring& stem) const
     {
         CRegistryKey key;
-        ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kTestKey, KEY_WRITE));
+        ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, kTestKey, KEY_WRITE));
         ASSERT_TRUE(key.WriteString(L"Language", stem));
     }
 
@@ -245,7 +245,7 @@ TEST_F(LanguageManagerTest, ListsTheXmlFilesWithTheirHeaders)
 
 TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
 {
-    CProgramLogTail log;
+    CLogRecorder log;
     {
         CLenguageManager manager(Storage());
         CMessageBoxAnswerer answerer(L"Zentrix", IDOK);

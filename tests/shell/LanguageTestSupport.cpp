@@ -1,7 +1,7 @@
 #include "tests/shell/LanguageTestSupport.h"
 
 #include "resources/ResourceIds.h"
-#include "shell/RegistryKey.h"
+#include "base/RegistryKey.h"
 
 std::string DefaultLanguageBytes()
 {
@@ -25,7 +25,7 @@ std::wstring ReadRegistryText(HKEY root, const std::wstring& key, const std::wst
 {
     CRegistryKey opened;
     std::wstring value;
-    if (!opened.Create(root, key, KEY_READ) || !opened.ReadString(name, value, 1024))
+    if (opened.Create(root, key, KEY_READ) != ERROR_SUCCESS || !opened.ReadString(name, value, 1024))
         return L"<missing>";
     return value;
 }

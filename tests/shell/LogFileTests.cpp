@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
-#include "shell/LogFile.h"
-#include "shell/OSInfo.h"
+#include "base/Folders.h"
+#include "base/LogFile.h"
+#include "base/OSInfo.h"
 #include "tests/shell/ShellTestSupport.h"
 
 namespace

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
+#include "base/Folders.h"
 #include "shell/Module.h"
 #include "shell/SingleInstanceLock.h"
-#include "testbed/MessageBoxAnswerer.h"
+#include "testbed/support/MessageBoxAnswerer.h"
 #include "tests/shell/LanguageTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/Folders.h"
-#include "shell/OSInfo.h"
-#include "testbed/OsProbeRun.h"
+#include "base/Folders.h"
+#include "base/OSInfo.h"
+#include "testbed/support/OsProbeRun.h"
 #include "tests/shell/ShellTestSupport.h"
 
 using Utils::Info::ComposeOSText;

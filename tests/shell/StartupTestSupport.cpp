@@ -3,7 +3,7 @@
 #include <sddl.h>
 #include <taskschd.h>
 
-#include "engine/ComSupport.h"
+#include "base/ComSupport.h"
 #include "shell/InstallActions.h"
 #include "shell/ProgramKey.h"
 #include "tests/shell/ShellTestSupport.h"

@@ -9,9 +9,9 @@
 #include "shell/LogonTask.h"
 #include "shell/ProgramKey.h"
 #include "shell/Restart.h"
-#include "testbed/MessageBoxAnswerer.h"
-#include "testbed/OsProbeRun.h"
-#include "testbed/ProgramLog.h"
+#include "testbed/support/MessageBoxAnswerer.h"
+#include "testbed/support/OsProbeRun.h"
+#include "testbed/support/LogRecorder.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/shell/StartupTestSupport.h"
 

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/ScopedHandle.h"
-#include "shell/Folders.h"
-#include "shell/StringFormat.h"
-#include "testbed/MessageBoxAnswerer.h"
+#include "base/ScopedHandle.h"
+#include "base/Folders.h"
+#include "base/StringFormat.h"
+#include "testbed/support/MessageBoxAnswerer.h"
 
 namespace
 {

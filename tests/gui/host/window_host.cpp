@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "engine/Tester.h"
+#include "engine/suite/Tester.h"
 #include "shell/Module.h"
 #include "shell/StartUp.h"
 #include "tests/engine/Probes.h"
