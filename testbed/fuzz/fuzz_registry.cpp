@@ -1,8 +1,10 @@
 // Hostile registry contents: a generated plan is planted where the scans
 // look (in either registry view), then each scan runs through the registry
 // scanner, and the whole system test runs on everything at once; the plan
-// is removed after every case.
+// is removed after every case. The shortcut scan gets generated shortcuts
+// in the start menu instead.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cmath>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "regscan/SysResourcesTest.h"
+#include "testbed/ShortcutFile.h"
 #include "testbed/fuzz/FuzzCampaign.h"
 #include "testbed/fuzz/RegistryPlan.h"
 
@@ -60,6 +63,50 @@ FuzzOutcome RunSystemTest(const std::string& input)
     return FuzzOutcome();
 }
 
+std::wstring ShortcutPath(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+// A shortcut in the start menu: one byte for its form (pointing at itself,
+// at a generated target text, or generated file bytes), then the data.
+std::string GenerateShortcut(CFuzzRandom& random)
+{
+    CMutator mutator(random);
+    switch (random.Below(3))
+    {
+    case 0: return std::string(1, '\0');
+    case 1: return std::string(1, '\1') + mutator.Mutate(WideBytes(L"C:\\windows\\notepad.exe"), 70000);
+    default:
+    {
+        const std::wstring shape = ShortcutPath(L"TessarinFuzzShape.lnk");
+        std::string bytes;
+        CreateShortcut(shape, L"C:\\windows\\notepad.exe");
+        FuzzReadFile(shape, bytes);
+        DeleteFileW(shape.c_str());
+        return std::string(1, '\2') + mutator.Mutate(bytes, 4096);
+    }
+    }
+}
+
+FuzzOutcome RunShortcutScan(const std::string& input)
+{
+    const std::wstring link = ShortcutPath(L"TessarinFuzz.lnk");
+    const char form = input.empty() ? 0 : input[0];
+    const std::string data = input.empty() ? std::string() : input.substr(1);
+    if (form == 0)
+        CreateShortcut(link, link);
+    else if (form == 1)
+        CreateShortcut(link, TextOfWideBytes(data));
+    else
+        FuzzWriteFile(link, data);
+    const FuzzOutcome outcome = RunScan(ScanTypeShortcuts, std::string());
+    DeleteFileW(link.c_str());
+    return outcome;
+}
+
 struct NamedScan
 {
     const char* name;
@@ -83,6 +130,7 @@ std::vector<FuzzReader> Readers()
                            [type](CFuzzRandom& random) { return SerializePlan(GenerateRegistryPlan(random, type)); },
                            [type](const std::string& input) { return RunScan(type, input); }, 120000});
     }
+    readers.push_back({"reg_shortcuts", GenerateShortcut, RunShortcutScan, 120000});
     readers.push_back({"system_test",
                        [](CFuzzRandom& random) { return SerializePlan(GenerateRegistryPlan(random, -1)); },
                        RunSystemTest, 300000});
