@@ -161,7 +161,7 @@ int wmain()
     RemoveFuzzLeftovers();
     const double clean = Measure(scanner, "registry scans on the prefix as it is");
     SetLongEnvironmentVariable();
-    const RegistryPlan hostile = HostilePlan();
+    RegistryPlan hostile = HostilePlan();
     const size_t planted = PlantPlan(hostile);
     char hostileTitle[96];
     std::snprintf(hostileTitle, sizeof(hostileTitle), "with %zu hostile entries of the input campaign", planted);

@@ -14,6 +14,7 @@ namespace
 {
 const wchar_t kLongVariable[] = L"TESSARINFUZZLONG";
 const wchar_t kClassIdPrefix[] = L"{7E55F022-";
+const wchar_t kUserDataKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
 
 // Where the scans look, and what a real entry there looks like.
 enum class Shape { ClassId, Uninstall, FontValue, SharedDllValue, AppPath, HelpValue, RunValue, Tree, Extension };
@@ -86,7 +87,7 @@ std::wstring NastyText(CFuzzRandom& random, const std::wstring& real)
     {
     case 0: return Repeat(real.empty() ? L"x" : real, 32767 + random.Below(3000));
     case 1: return L"\"C:\\" + Repeat(L"a ", 60000) + L"\"";
-    case 2: return L"MsiExec.exe /X{" + Repeat(L"0123456789ABCDEF-", 12000) + (random.Chance(50) ? L"}" : L"");
+    case 2: return L"MsiExec.exe /X{" + Repeat(L"0123456789ABCDEF", 12000) + (random.Chance(50) ? L"}" : L"");
     case 3: return FormatText(L"%%%ls%%%%%ls%%\\fuzz.dll %%1", kLongVariable, kLongVariable);
     case 4: return Repeat(L"\\", 5000) + L"C:" + Repeat(L"\\..", 3000);
     case 5: return L"\"" + Repeat(L"\"", 999) + L"%1 %2 %*";
@@ -244,6 +245,39 @@ std::vector<std::wstring> FuzzNamesIn(HKEY key, bool values)
 }
 }
 
+namespace
+{
+// An uninstall entry is judged only with a display name, and its installer
+// product is looked up only where the installer keeps user data.
+void CompleteUninstallEntry(const RegistryPlanting& entry, RegistryPlan& plan)
+{
+    RegistryPlanting name = entry;
+    name.valueName = L"DisplayName";
+    name.type = REG_SZ;
+    name.data = TextData(L"TessarinFuzz product");
+    plan.push_back(name);
+    RegistryPlanting userData;
+    userData.base = kUserDataKey;
+    userData.view = entry.view;
+    userData.sub = L"TessarinFuzzS-1-5-18\\Products";
+    userData.ownsBase = true;
+    plan.push_back(userData);
+}
+
+// Removes the base's last component when it is empty (the plan created it).
+void DeleteOwnedBase(const RegistryPlanting& planting)
+{
+    const size_t slash = planting.base.rfind(L'\\');
+    HKEY parent = nullptr;
+    if (slash == std::wstring::npos ||
+        RegOpenKeyExW(planting.root, planting.base.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | planting.view,
+                      &parent) != ERROR_SUCCESS)
+        return;
+    RegDeleteKeyW(parent, planting.base.substr(slash + 1).c_str()); // fails while anything is below it
+    RegCloseKey(parent);
+}
+}
+
 RegistryPlan GenerateRegistryPlan(CFuzzRandom& random, int scanType)
 {
     std::vector<const Place*> places;
@@ -252,7 +286,12 @@ RegistryPlan GenerateRegistryPlan(CFuzzRandom& random, int scanType)
             places.push_back(&place);
     RegistryPlan plan;
     for (size_t index = 0, count = 1 + random.Below(6); index < count && !places.empty(); ++index)
-        plan.push_back(Plant(random, *random.Pick(places), index));
+    {
+        const Place& place = *random.Pick(places);
+        plan.push_back(Plant(random, place, index));
+        if (place.shape == Shape::Uninstall)
+            CompleteUninstallEntry(plan.back(), plan);
+    }
     return plan;
 }
 
@@ -268,7 +307,7 @@ std::string SerializePlan(const RegistryPlan& plan)
             ++view;
         bytes += static_cast<char>(root);
         bytes += static_cast<char>(view);
-        bytes += static_cast<char>(planting.hasValue);
+        bytes += static_cast<char>(planting.hasValue | (planting.ownsBase << 1));
         AppendText(bytes, planting.base);
         AppendText(bytes, planting.sub);
         AppendText(bytes, planting.valueName);
@@ -291,7 +330,8 @@ RegistryPlan DeserializePlan(const std::string& bytes)
             break;
         planting.root = kRoots[static_cast<unsigned char>(flags[0]) % 3];
         planting.view = kViews[static_cast<unsigned char>(flags[1]) % 3];
-        planting.hasValue = flags[2] != 0;
+        planting.hasValue = (flags[2] & 1) != 0;
+        planting.ownsBase = (flags[2] & 2) != 0;
         planting.base = reader.Text();
         planting.sub = reader.Text();
         planting.valueName = reader.Text();
@@ -302,11 +342,18 @@ RegistryPlan DeserializePlan(const std::string& bytes)
     return plan;
 }
 
-size_t PlantPlan(const RegistryPlan& plan)
+size_t PlantPlan(RegistryPlan& plan)
 {
     size_t planted = 0;
-    for (const RegistryPlanting& planting : plan)
+    for (RegistryPlanting& planting : plan)
     {
+        HKEY existing = nullptr;
+        if (planting.ownsBase &&
+            RegOpenKeyExW(planting.root, planting.base.c_str(), 0, KEY_READ | planting.view, &existing) == ERROR_SUCCESS)
+        {
+            planting.ownsBase = false;
+            RegCloseKey(existing);
+        }
         std::wstring path = planting.base;
         if (!planting.sub.empty())
             path += (path.empty() ? L"" : L"\\") + planting.sub;
@@ -337,17 +384,23 @@ void RemovePlan(const RegistryPlan& plan)
         else
             SHDeleteKeyW(base, FirstComponent(planting.sub).c_str());
         RegCloseKey(base);
+        if (planting.ownsBase)
+            DeleteOwnedBase(planting);
     }
 }
 
 void RemoveFuzzLeftovers()
 {
+    std::vector<std::pair<HKEY, const wchar_t*>> bases;
     for (const Place& place : kPlaces)
+        bases.emplace_back(place.root, place.base);
+    bases.emplace_back(HKEY_LOCAL_MACHINE, kUserDataKey);
+    for (const auto& where : bases)
     {
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
         {
             HKEY base = nullptr;
-            if (RegOpenKeyExW(place.root, place.base, 0, KEY_ALL_ACCESS | view, &base) != ERROR_SUCCESS)
+            if (RegOpenKeyExW(where.first, where.second, 0, KEY_ALL_ACCESS | view, &base) != ERROR_SUCCESS)
                 continue;
             for (const std::wstring& name : FuzzNamesIn(base, false))
                 SHDeleteKeyW(base, name.c_str());

@@ -25,6 +25,9 @@ struct RegistryPlanting
     bool hasValue = false;
     DWORD type = REG_SZ;
     std::string data;
+    // The base may be missing (the installer's user data on a machine
+    // without one): planted, it is removed with the planting.
+    bool ownsBase = false;
 };
 
 using RegistryPlan = std::vector<RegistryPlanting>;
@@ -41,8 +44,9 @@ std::string SerializePlan(const RegistryPlan& plan);
 // What the bytes still describe; a damaged replay gives a shorter plan.
 RegistryPlan DeserializePlan(const std::string& bytes);
 
-// Plants the plan; the number of plantings the registry took.
-size_t PlantPlan(const RegistryPlan& plan);
+// Plants the plan; the number of plantings the registry took. A base the
+// plan may own but that existed already is left to its owner.
+size_t PlantPlan(RegistryPlan& plan);
 // Removes what the plan planted.
 void RemovePlan(const RegistryPlan& plan);
 // Removes whatever the fuzz names are found at the places plans plant in.
