@@ -25,6 +25,8 @@ struct Options
     std::wstring out = L".";
     std::string reader;
     std::wstring replay;
+    // 0: each reader's own bound.
+    unsigned long caseLimitMs = 0;
     bool child = false;
 };
 
@@ -58,6 +60,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.reader = Narrow(value);
         else if (name == L"--replay")
             options.replay = value;
+        else if (name == L"--case-limit-ms")
+            options.caseLimitMs = wcstoul(value, nullptr, 10);
         else
             return false;
     }
@@ -180,7 +184,9 @@ private:
 int RunChild(const FuzzReader& reader, const Options& options)
 {
     const std::wstring current = CurrentFile(options, reader.name);
-    CCaseWatch watch(reader.caseLimitMs, current, std::wstring());
+    const DWORD limitMs = options.caseLimitMs ? std::min<DWORD>(options.caseLimitMs, reader.caseLimitMs)
+                                              : reader.caseLimitMs;
+    CCaseWatch watch(limitMs, current, std::wstring());
     DWORD slowest = 0;
     for (size_t index = options.first; index < options.cases; ++index)
     {
@@ -222,7 +228,7 @@ struct Tally
 };
 
 // Reads the child's lines; returns the case it started last.
-size_t FollowChild(HANDLE output, Tally& tally, const std::string& reader)
+size_t FollowChild(HANDLE output, Tally& tally, const std::string& reader, const Options& options)
 {
     size_t started = kNoCase;
     std::string pending;
@@ -253,10 +259,11 @@ size_t FollowChild(HANDLE output, Tally& tally, const std::string& reader)
             else if (line.compare(0, 5, "fail ") == 0)
             {
                 ++tally.failures;
-                std::printf("%s: case %s\n", reader.c_str(), line.c_str() + 5);
+                std::printf("%s: failed case %s\n", reader.c_str(), line.c_str() + 5);
             }
-            else if (line.compare(0, 5, "hang ") == 0)
-                std::printf("%s: hang in case %s ms\n", reader.c_str(), line.c_str() + 5);
+            else if (std::sscanf(line.c_str(), "hang %zu %lu", &index, &ms) == 2)
+                std::printf("%s: hang in case %zu (past %lu ms), replay: %ls\n", reader.c_str(), index, ms,
+                            CaseFile(options, reader, "hang", index).c_str());
             else
                 std::printf("%s: %s\n", reader.c_str(), line.c_str());
         }
@@ -275,8 +282,10 @@ Tally RunReader(const FuzzReader& reader, const Options& options)
     while (first < options.cases)
     {
         std::wstring commandLine =
-            FormatText(L"\"%ls\" --child --reader %hs --seed %llu --cases %zu --first %zu --out \"%ls\"", program,
-                       reader.name.c_str(), options.seed, options.cases, first, options.out.c_str());
+            FormatText(L"\"%ls\" --child --reader %hs --seed %llu --cases %zu --first %zu --out \"%ls\" "
+                       L"--case-limit-ms %lu",
+                       program, reader.name.c_str(), options.seed, options.cases, first, options.out.c_str(),
+                       options.caseLimitMs);
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
         HANDLE readEnd = nullptr, writeEnd = nullptr;
         if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
@@ -299,7 +308,7 @@ Tally RunReader(const FuzzReader& reader, const Options& options)
         CloseHandle(child.hThread);
         CScopedHandle process(child.hProcess);
         pipeWrite.Reset();
-        const size_t started = FollowChild(readEnd, tally, reader.name);
+        const size_t started = FollowChild(readEnd, tally, reader.name, options);
         WaitForSingleObject(process.Get(), INFINITE);
         DWORD exitCode = 0;
         GetExitCodeProcess(process.Get(), &exitCode);
@@ -387,7 +396,8 @@ int RunFuzzProgram(int argc, wchar_t** argv, const std::vector<FuzzReader>& read
     Options options;
     if (!ParseOptions(argc, argv, options))
     {
-        std::printf("usage: %ls [--seed S] [--cases N] [--out DIR] [--reader NAME] | --replay FILE\n", argv[0]);
+        std::printf("usage: %ls [--seed S] [--cases N] [--out DIR] [--reader NAME] [--case-limit-ms T] | --replay FILE\n",
+                    argv[0]);
         return 2;
     }
     // Crashes end the child at once, without a dialog.

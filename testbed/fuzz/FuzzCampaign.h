@@ -28,14 +28,14 @@ struct FuzzReader
 };
 
 // The campaign of one test-bed program over its readers:
-//   --seed S --cases N --out DIR [--reader NAME]
+//   --seed S --cases N --out DIR [--reader NAME] [--case-limit-ms T]
 //       runs N cases of every reader (or the one named), each reader in a
 //       child process of its own that is started again after a crash; any
 //       crash, hang or broken contract is written to DIR as a replay file
 //       "<reader>-<crash|hang|fail>-<case>.case" (the slowest case of the
 //       last child as "<reader>-slowest-0.case"). Prints per reader: cases,
 //       crashes, hangs, failures, the slowest case and its size. Exit code 0
-//       only when every case passed.
+//       only when every case passed. T lowers the readers' time bounds.
 //   --replay FILE
 //       runs the one case a replay file holds.
 // setUp runs once in every process that runs cases (the child, the replay).
