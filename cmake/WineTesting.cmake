@@ -47,11 +47,18 @@ set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # One test program per subsystem; every gtest case runs inside it.
+# NEEDS_32BIT: a 64-bit test program that starts 32-bit programs, reported
+# skipped where the machine cannot start them.
 function(tessarin_test_program name)
-  cmake_parse_arguments(P "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(P "NEEDS_32BIT" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${P_SOURCES})
   target_link_libraries(${name} PRIVATE tessarin_options ${P_LIBS} GTest::gtest_main)
-  add_test(NAME ${name}${TESSARIN_TEST_SUFFIX} COMMAND ${name} --gtest_brief=1)
+  if(P_NEEDS_32BIT)
+    add_test(NAME ${name}${TESSARIN_TEST_SUFFIX} COMMAND ${PROJECT_SOURCE_DIR}/scripts/needs-wine32
+      ${TESSARIN_WINE_ENV} ${TESSARIN_WINE_LOADER} $<TARGET_FILE:${name}> --gtest_brief=1)
+  else()
+    add_test(NAME ${name}${TESSARIN_TEST_SUFFIX} COMMAND ${name} --gtest_brief=1)
+  endif()
   set_tests_properties(${name}${TESSARIN_TEST_SUFFIX} PROPERTIES
     FIXTURES_REQUIRED wine SKIP_RETURN_CODE ${TESSARIN_SKIP_EXIT_CODE})
 endfunction()

@@ -20,6 +20,14 @@ unsigned LogicalProcessorCount()
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
 }
+
+// Lets every test (and the scanner, which shares the event) go on.
+void ClearPause(HANDLE pauseEvent, RegistryKelvadorLib::CRegistryScaner& scaner, std::atomic<bool>& paused)
+{
+    SetEvent(pauseEvent);
+    scaner.Resume();
+    paused = false;
+}
 }
 
 CTester::CTester() : CTester(LogicalProcessorCount())
@@ -104,6 +112,9 @@ bool CTester::StartTests()
         ReportEnd(WM_TESTS_CANCELLED);
         return false;
     }
+    // Every run starts resumed: a pause that came in the previous run's
+    // last moments must not hold this one.
+    ClearPause(m_pauseEvent.Get(), m_registryScaner, m_paused);
     if (!Start())
     {
         g_module.LogError(L"cannot start tests: the run thread could not be created", GetLastError());
@@ -115,6 +126,10 @@ bool CTester::StartTests()
 
 void CTester::Suspend()
 {
+    // Only a run under way can be paused: nothing would resume a pause
+    // after the run, and a stopping run must reach its tests' cancel checks.
+    if (!IsRunning() || IsStopped())
+        return;
     ResetEvent(m_pauseEvent.Get());
     m_registryScaner.Pause();
     m_paused = true;
@@ -123,9 +138,7 @@ void CTester::Suspend()
 
 void CTester::Resume()
 {
-    SetEvent(m_pauseEvent.Get());
-    m_registryScaner.Resume();
-    m_paused = false;
+    ClearPause(m_pauseEvent.Get(), m_registryScaner, m_paused);
     g_module.Log(L"Resume test");
 }
 

@@ -106,10 +106,14 @@ void CMemoryTester::Run()
     NotifyProgress(0, MAKELPARAM(0, kMemoryGroup));
 
     std::vector<double> samples{MemoryLoadPercent()};
+    if (!FindSpdModules())
+    {
+        g_module.Log(L"MEMORY TEST: cancel test");
+        return;
+    }
     {
         // Runs on a pool worker, which has no COM of its own.
         CComApartment apartment;
-        FindSpdModules();
         MergeWmiModules();
     }
     samples.push_back(MemoryLoadPercent());
@@ -131,8 +135,11 @@ void CMemoryTester::Run()
     g_module.Log(L"MEMORY TEST: end test");
 }
 
-void CMemoryTester::FindSpdModules()
+bool CMemoryTester::FindSpdModules()
 {
+    // One controller search for all slot attempts: a machine without one
+    // would otherwise walk the whole PCI bus a hundred times.
+    CSMBusHost host;
     // Each pass goes on above the module the last one found; slots above
     // the last module are tried again in every remaining pass.
     unsigned startSlot = 0;
@@ -140,20 +147,23 @@ void CMemoryTester::FindSpdModules()
     {
         for (unsigned slot = startSlot; slot < kSlotCount; ++slot)
         {
-            if (AddSpdModule(slot))
+            if (CheckCancel())
+                return false;
+            if (AddSpdModule(slot, host))
             {
                 startSlot = slot + 1;
                 break;
             }
         }
     }
+    return true;
 }
 
-bool CMemoryTester::AddSpdModule(unsigned slot)
+bool CMemoryTester::AddSpdModule(unsigned slot, CSMBusHost& host)
 {
     try
     {
-        CSPD spd(slot);
+        CSPD spd(slot, &host);
         g_module.Log(L"MEMORY TEST: SPD was read.");
         BYTE bank = 0;
         BYTE code = 0;

@@ -9,6 +9,7 @@
 #include "engine/TesterImpl.h"
 
 class CHardwareInfo;
+class CSMBusHost;
 
 // One memory module of the memory test.
 class RamCardInfo : public ISerializeData
@@ -82,10 +83,11 @@ public:
     double GetMemoryConsumed() const { return m_memoryConsumed; }
 
 private:
-    // Slots 0 to 9 over the SMBus, ten passes of one module each at most.
-    void FindSpdModules();
+    // Slots 0 to 9 over the SMBus, ten passes of one module each at most;
+    // false when the test was cancelled between two slots.
+    bool FindSpdModules();
     // The module in one slot, added when its SPD reads.
-    bool AddSpdModule(unsigned slot);
+    bool AddSpdModule(unsigned slot, CSMBusHost& host);
     void MergeWmiModules();
 
     CHardwareInfo& m_inventory;

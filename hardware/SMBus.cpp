@@ -2,33 +2,12 @@
 
 #include "hardware/HardwareErrors.h"
 #include "hardware/IoPort.h"
+#include "hardware/SMBusSearch.h"
 
 namespace
 {
 const DWORD kConfigAddressPort = 0xCF8;
 const DWORD kConfigDataPort = 0xCFC;
-// Bus 0, device 0, function 0, register 0, with the enable bit.
-const DWORD kFirstFunction = 0x80000000;
-// The walk stops before bus 255, device 31, function 7.
-const DWORD kLastFunction = 0x80FFFEFF;
-const DWORD kNextFunction = 0x100;
-const DWORD kNoFunction = 0xFFFFFFFF;
-const DWORD kClassRegister = 0x08;
-// Class 0x0C (serial bus), subclass 0x05 (SMBus), interface 0x00.
-const DWORD kSMBusClass = 0x0C0500;
-const DWORD kBaseRegisters[] = {0x10, 0x14, 0x18, 0x1C, 0x20, 0x24};
-
-// Host controllers whose SMBus base sits in a register of their own,
-// matched by device and vendor id before the class code is looked at.
-struct KnownController
-{
-    DWORD id; // device id in the high word, vendor id in the low word
-    DWORD baseRegister;
-};
-const KnownController kKnownControllers[] = {
-    {0x71138086, 0x90}, {0x24D38086, 0x20}, {0x30501106, 0x80}, {0x30571106, 0x90},
-    {0x740B1022, 0x58}, {0x74131022, 0x58}, {0x74431022, 0x58}, {0x746B1022, 0x58},
-};
 
 const DWORD kPollCount = 2048;
 
@@ -38,31 +17,67 @@ const DWORD kStatusDeviceError = 0x04;
 // The in-use flag and everything above bit 7 do not count.
 const DWORD kStatusRelevant = 0xBF;
 
-// Host control values: start a byte, then a byte-data transaction.
-const DWORD kStartByte = 0x44;
+// Host control value: start a byte-data transaction.
 const DWORD kStartByteData = 0x48;
 
-const KnownController* FindKnownController(DWORD id)
+struct ConfigPorts
 {
-    for (const KnownController& controller : kKnownControllers)
-        if (controller.id == id)
-            return &controller;
-    return nullptr;
+    CIoPort& address;
+    CIoPort& data;
+};
+
+// One configuration register through the two configuration ports. A port
+// error ends the search, which raises it again.
+int ReadConfig(void* context, uint32_t configAddress, uint32_t* value)
+{
+    ConfigPorts& ports = *static_cast<ConfigPorts*>(context);
+    try
+    {
+        ports.address.Write(configAddress);
+        DWORD read = 0;
+        ports.data.Read(read);
+        *value = read;
+        return 1;
+    }
+    catch (const EIoPortOperationError&)
+    {
+        return 0;
+    }
 }
 
-// One configuration register through the two configuration ports.
-DWORD ReadConfig(CIoPort& address, CIoPort& data, DWORD configAddress)
+// Searches PCI configuration space for the host controller through the
+// driver; the configuration address is left at 0 afterwards.
+bool SearchBaseAddress(DWORD& baseAddress)
 {
-    address.Write(configAddress);
-    DWORD value = 0;
-    data.Read(value);
-    return value;
+    CIoPort address(kConfigAddressPort, 4);
+    CIoPort data(kConfigDataPort, 4);
+    ConfigPorts ports{address, data};
+    uint32_t base = 0;
+    const SMBusSearchResult result = SMBusSearch(&ReadConfig, &ports, &base);
+    if (result == SMBUS_SEARCH_FAILED)
+        throw EIoPortOperationError();
+    address.Write(0);
+    if (result != SMBUS_SEARCH_FOUND)
+        return false;
+    baseAddress = base;
+    return true;
 }
 }
 
-CSMBus::CSMBus(DWORD slaveAddress) : m_slaveAddress(slaveAddress)
+DWORD CSMBusHost::GetBaseAddress()
 {
-    if (!FindBaseAddress())
+    if (m_state == State::kNotSearched)
+        m_state = SearchBaseAddress(m_baseAddress) ? State::kFound : State::kAbsent;
+    if (m_state == State::kAbsent)
+        throw ESMBusBaseAddressGettingError();
+    return m_baseAddress;
+}
+
+CSMBus::CSMBus(DWORD slaveAddress, CSMBusHost* host) : m_slaveAddress(slaveAddress)
+{
+    if (host)
+        m_baseAddress = host->GetBaseAddress();
+    else if (!FindBaseAddress())
         throw ESMBusBaseAddressGettingError();
     BYTE ignored = 0;
     if (!ReadByte(0, ignored))
@@ -71,39 +86,7 @@ CSMBus::CSMBus(DWORD slaveAddress) : m_slaveAddress(slaveAddress)
 
 bool CSMBus::FindBaseAddress()
 {
-    CIoPort address(kConfigAddressPort, 4);
-    CIoPort data(kConfigDataPort, 4);
-
-    for (DWORD function = kFirstFunction; function <= kLastFunction; function += kNextFunction)
-    {
-        DWORD value = ReadConfig(address, data, function & 0xFFFFFF00);
-        if (value == kNoFunction)
-            continue;
-
-        if (const KnownController* known = FindKnownController(value))
-        {
-            value = ReadConfig(address, data, function + known->baseRegister);
-        }
-        else
-        {
-            if ((ReadConfig(address, data, function + kClassRegister) >> 8) != kSMBusClass)
-                continue;
-            // The first base register that holds an address; failing that,
-            // the last one read stands.
-            for (DWORD baseRegister : kBaseRegisters)
-            {
-                value = ReadConfig(address, data, function + baseRegister);
-                if ((value & 0xFFFFFFF0) != 0)
-                    break;
-            }
-        }
-        // Bit 0 marks an I/O-space base.
-        m_baseAddress = value & 0x0FFFFFFE;
-        address.Write(0);
-        return true;
-    }
-    address.Write(0);
-    return false;
+    return SearchBaseAddress(m_baseAddress);
 }
 
 bool CSMBus::ReadByte(BYTE offset, BYTE& value)
@@ -129,11 +112,12 @@ bool CSMBus::ReadByte(BYTE offset, BYTE& value)
     if (counter == 0)
         throw ESMBusDeviceError();
 
-    control.Write(kStartByte);
-    slave.Write(m_slaveAddress << 1);
+    // A start runs the transaction at once with the registers as they are:
+    // the read address and the offset go in first, then one start. A start
+    // while a write address stands would write host data 0 into the EEPROM.
+    slave.Write((m_slaveAddress << 1) | 1);
     command.Write(offset);
     control.Write(kStartByteData);
-    slave.Write((m_slaveAddress << 1) | 1);
 
     bool completed = true;
     counter = kPollCount;

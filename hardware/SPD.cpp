@@ -7,7 +7,7 @@ namespace
 const DWORD kFirstSpdAddress = 0x50;
 }
 
-CSPD::CSPD(unsigned slot) : CSMBus(kFirstSpdAddress + slot)
+CSPD::CSPD(unsigned slot, CSMBusHost* host) : CSMBus(kFirstSpdAddress + slot, host)
 {
     // Every byte is tried even after one failed; a timeout ends it at once.
     bool allRead = true;
@@ -20,7 +20,7 @@ CSPD::CSPD(unsigned slot) : CSMBus(kFirstSpdAddress + slot)
 
 WORD CSPD::GetFrequency() const
 {
-    return SpdFrequency(m_memoryType, m_image[kSpdCycleTimeByte]);
+    return SpdFrequency(m_image);
 }
 
 void CSPD::GetManufacturer(BYTE& bank, BYTE& code) const

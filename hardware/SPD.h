@@ -8,10 +8,11 @@
 class CSPD : public CSMBus
 {
 public:
-    // Slot n is SMBus device 0x50 + n. Reads all 256 bytes and raises
+    // Slot n is SMBus device 0x50 + n, on the host given (none: searched
+    // for this slot alone). Reads all 256 bytes and raises
     // std::runtime_error "Couldn't read SPD" when any read was flagged; the
     // errors of the SMBus and port layers pass through.
-    explicit CSPD(unsigned slot);
+    explicit CSPD(unsigned slot, CSMBusHost* host = nullptr);
 
     // Module clock in MHz.
     WORD GetFrequency() const;

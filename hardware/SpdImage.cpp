@@ -3,9 +3,22 @@
 namespace
 {
 const size_t kTypeByte = 2;
+
+// Before DDR3: the cycle time in byte 9, the manufacturer in bytes 64-71.
+const size_t kCycleTimeByte = 9;
 const size_t kFirstManufacturerByte = 64;
 const size_t kLastManufacturerByte = 71;
 const BYTE kContinuationCode = 0x7F;
+
+// DDR3.
+const size_t kDdr3FineTimeBaseByte = 9;
+const size_t kDdr3MediumTimeBaseDividendByte = 10;
+const size_t kDdr3MediumTimeBaseDivisorByte = 11;
+const size_t kDdr3MinimumCycleTimeByte = 12;
+const size_t kDdr3CycleTimeCorrectionByte = 34;
+const size_t kDdr3ContinuationCountByte = 117;
+const size_t kDdr3ManufacturerCodeByte = 118;
+const BYTE kDdr3ContinuationCountMask = 0x7F; // bit 7 is parity
 
 double CycleFraction(DWORD memoryType, BYTE lowNibble)
 {
@@ -26,6 +39,40 @@ double CycleFraction(DWORD memoryType, BYTE lowNibble)
         return lowNibble / 10.0;
     return 0;
 }
+
+WORD FrequencyFromByte9(DWORD memoryType, BYTE cycleTime)
+{
+    const double nanoseconds = (cycleTime >> 4) + CycleFraction(memoryType, cycleTime & 0x0F);
+    if (nanoseconds == 0)
+        return 0;
+    return static_cast<WORD>(static_cast<INT32>(1 / nanoseconds * 1000));
+}
+
+// Worked in whole fractions so that the usual speeds come out exact: with
+// the medium time base m = a / b ns and the fine time base f = c / d ps,
+// tCK = (n a / b) ns + (k c / d) ps = (1000 n a d + k c b) / (1000 b d) ns,
+// and the clock is 1000 / tCK MHz.
+WORD Ddr3Frequency(const SpdImage& image)
+{
+    const LONGLONG mediumDividend = image[kDdr3MediumTimeBaseDividendByte];
+    const LONGLONG mediumDivisor = image[kDdr3MediumTimeBaseDivisorByte];
+    LONGLONG fineDividend = image[kDdr3FineTimeBaseByte] >> 4;
+    LONGLONG fineDivisor = image[kDdr3FineTimeBaseByte] & 0x0F;
+    if (fineDivisor == 0)
+    {
+        // No fine time base: the correction cannot count.
+        fineDividend = 0;
+        fineDivisor = 1;
+    }
+    const LONGLONG units = image[kDdr3MinimumCycleTimeByte];
+    const LONGLONG correction = static_cast<signed char>(image[kDdr3CycleTimeCorrectionByte]);
+    const LONGLONG numerator = 1000 * units * mediumDividend * fineDivisor + correction * fineDividend * mediumDivisor;
+    const LONGLONG denominator = 1000 * mediumDivisor * fineDivisor;
+    if (mediumDivisor == 0 || numerator <= 0)
+        return 0;
+    const LONGLONG megahertz = 1000 * denominator / numerator;
+    return megahertz <= 0xFFFF ? static_cast<WORD>(megahertz) : 0;
+}
 }
 
 DWORD SpdMemoryTypeOf(const SpdImage& image)
@@ -42,16 +89,22 @@ DWORD SpdMemoryTypeOf(const SpdImage& image)
     }
 }
 
-WORD SpdFrequency(DWORD memoryType, BYTE cycleTime)
+WORD SpdFrequency(const SpdImage& image)
 {
-    const double nanoseconds = (cycleTime >> 4) + CycleFraction(memoryType, cycleTime & 0x0F);
-    if (nanoseconds == 0)
-        return 0;
-    return static_cast<WORD>(static_cast<INT32>(1 / nanoseconds * 1000));
+    const DWORD memoryType = SpdMemoryTypeOf(image);
+    if (memoryType == kSpdDdr3)
+        return Ddr3Frequency(image);
+    return FrequencyFromByte9(memoryType, image[kCycleTimeByte]);
 }
 
 void SpdManufacturer(const SpdImage& image, BYTE& bank, BYTE& code)
 {
+    if (SpdMemoryTypeOf(image) == kSpdDdr3)
+    {
+        bank = image[kDdr3ContinuationCountByte] & kDdr3ContinuationCountMask;
+        code = image[kDdr3ManufacturerCodeByte];
+        return;
+    }
     size_t index = kFirstManufacturerByte;
     while (index <= kLastManufacturerByte && image[index] == kContinuationCode)
         ++index;

@@ -15,18 +15,21 @@ enum SpdMemoryType : DWORD
     kSpdDdr3 = 11,
 };
 
-// SPD byte 9: the minimum cycle time at the highest CAS latency.
-const size_t kSpdCycleTimeByte = 9;
-
 // From SPD byte 2.
 DWORD SpdMemoryTypeOf(const SpdImage& image);
 
-// The module clock in MHz from the minimum cycle time (SPD byte 9): the
+// The module clock in MHz (half the data rate), from the minimum cycle time.
+// DDR3 keeps it in byte 12 in medium-time-base units (byte 10 / byte 11 ns)
+// with a signed correction in byte 34 in fine-time-base units (byte 9: high
+// nibble / low nibble ps); a cycle time that is undefined or shorter than
+// the clock can express gives 0. The older types keep it in byte 9: the
 // high nibble is whole nanoseconds, the low nibble a fraction whose meaning
-// depends on the type; types 0 and 11 use whole nanoseconds only. A cycle
-// time of 0 gives 0.
-WORD SpdFrequency(DWORD memoryType, BYTE cycleTime);
+// depends on the type; an unknown type uses whole nanoseconds only, and a
+// cycle time of 0 gives 0.
+WORD SpdFrequency(const SpdImage& image);
 
-// The JEDEC manufacturer id in SPD bytes 64 to 71: bank = number of
-// continuation codes (0x7F) before the code, at most 8 (code then byte 72).
+// The JEDEC manufacturer id: bank = number of continuation codes, code =
+// the id byte. DDR3 keeps the count in bits 0-6 of byte 117 and the code in
+// byte 118; the older types a run of continuation codes (0x7F) in bytes 64
+// to 71 before the code, at most 8 (code then byte 72).
 void SpdManufacturer(const SpdImage& image, BYTE& bank, BYTE& code);

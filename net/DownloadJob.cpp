@@ -42,6 +42,12 @@ void CDownloadJob::Cancel()
     m_request = nullptr;
 }
 
+HWND CDownloadJob::Window() const
+{
+    CCriticalSectionLock lock(m_lock);
+    return m_window;
+}
+
 bool CDownloadJob::IsCancelled() const
 {
     CCriticalSectionLock lock(m_lock);
@@ -109,6 +115,21 @@ void ReceiveInto(HINTERNET request, HANDLE file, CDownloadJob& job)
         job.Notify(WM_DOWNLOAD_PROGRESS, total);
     }
 }
+
+// Answers a proxy's challenge with the user's credentials, then copies the
+// reply into the job's file. A cancel, which may come while the proxy
+// dialog is open, leaves the request and the file alone.
+void SaveReply(HINTERNET request, CDownloadJob& job)
+{
+    HandleProxyAuthentication(request, RequestBody(), job.Window(), [&job] { return job.IsCancelled(); });
+    if (job.IsCancelled())
+        return;
+    CScopedHandle file = AdoptFileHandle(CreateFileW(job.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return LogUpdateFailure(L"Receiving data from server error. Can't create file on disk.");
+    ReceiveInto(request, file.Get(), job);
+}
 }
 
 void DownloadFile(CDownloadJob& job)
@@ -135,14 +156,6 @@ void DownloadFile(CDownloadJob& job)
     else if (!WinHttpReceiveResponse(request, nullptr))
         LogUpdateFailure(L"AnReceiving data from server error.");
     else
-    {
-        HandleProxyAuthentication(request, RequestBody());
-        CScopedHandle file = AdoptFileHandle(CreateFileW(job.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            LogUpdateFailure(L"Receiving data from server error. Can't create file on disk.");
-        else if (!job.IsCancelled())
-            ReceiveInto(request, file.Get(), job);
-    }
+        SaveReply(request, job);
     job.Detach();
 }

@@ -18,6 +18,8 @@ public:
 
     const std::wstring& Url() const { return m_url; }
     const std::wstring& Path() const { return m_path; }
+    // The progress dialog; null once cancelled (or when there is none).
+    HWND Window() const;
 
     // The thread's request, held for cancelling. False when the job was
     // cancelled already (the request is then closed at once).

@@ -14,6 +14,20 @@ const int kTextCancel = 33;
 const int kTextDownloading = 34;
 const int kTextDownloaded = 35;
 const int kTextOf = 38;
+
+BOOL CALLBACK CancelIfOwnedBy(HWND window, LPARAM owner)
+{
+    if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+// Cancels every dialog the window owns: the download thread's proxy dialog
+// must not outlive the download it asks for.
+void CancelOwnedDialogs(HWND owner)
+{
+    EnumWindows(&CancelIfOwnedBy, reinterpret_cast<LPARAM>(owner));
+}
 }
 
 CDownloadProgressDlg::CDownloadProgressDlg(int filesize, const std::wstring& url, const std::wstring& path)
@@ -76,7 +90,10 @@ void CDownloadProgressDlg::ShowProgress(DWORD bytes)
 void CDownloadProgressDlg::Finish(INT_PTR result)
 {
     if (result == IDCANCEL)
+    {
         m_job->Cancel(); // the thread ends by itself; nobody waits for it
+        CancelOwnedDialogs(Window());
+    }
     else if (m_thread)
         WaitForSingleObject(m_thread.Get(), INFINITE); // it has posted its last message
     m_thread.Reset();

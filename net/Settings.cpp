@@ -24,7 +24,11 @@ CSettings::~CSettings()
 
 void CSettings::SetUrl(const std::wstring& url)
 {
-    m_url = url.substr(0, kMaxUrlLength);
+    const std::wstring bounded = url.substr(0, kMaxUrlLength);
+    if (bounded == m_url)
+        return;
+    m_url = bounded;
+    m_changed = true;
 }
 
 void CSettings::Load()
@@ -41,7 +45,7 @@ void CSettings::Load()
 
 void CSettings::Save() const
 {
-    if (m_url.empty())
+    if (!m_changed || m_url.empty())
         return;
     CScopedHandle file = AdoptFileHandle(CreateFileW(m_filePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                      FILE_ATTRIBUTE_HIDDEN, nullptr));

@@ -5,7 +5,8 @@
 
 // The user's results-page address, kept in the hidden file "user_url" of the
 // application data folder as UTF-16LE text with one terminating NUL. Loaded
-// when constructed, written back when destroyed.
+// when constructed, written back when destroyed if this object changed it:
+// another instance may have saved a newer address meanwhile.
 class CSettings
 {
 public:
@@ -21,7 +22,8 @@ public:
     CSettings& operator=(const CSettings&) = delete;
 
     const std::wstring& GetUrl() const { return m_url; }
-    // Replaces the address in memory; it reaches the file on destruction.
+    // Replaces the address in memory; a different address reaches the file on
+    // destruction.
     void SetUrl(const std::wstring& url);
 
     const std::wstring& GetFilePath() const { return m_filePath; }
@@ -32,6 +34,7 @@ private:
 
     std::wstring m_filePath;
     std::wstring m_url;
+    bool m_changed = false;
 };
 
 // The address stored in an open "user_url" file: its UTF-16 text up to the

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "net/WinHttpSupport.h"
@@ -49,7 +50,8 @@ bool IsVersionLower(const Version& a, const Version& b);
 
 // Downloads the installer beside the program with a progress dialog, up to
 // three times until its MD5 matches, then starts the updater and ends the
-// program. Returns when the user cancels or the installation failed.
+// program. Returns when the user cancels or the installation failed, and
+// (reporting it) when a run is under way, which is never ended half-way.
 void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5);
 
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file
@@ -60,6 +62,10 @@ bool ComputeFileMd5(const std::wstring& path, std::wstring& md5);
 void LogUpdateFailure(const wchar_t* text);
 
 // Answers a 401 or 407 of the request with credentials the user types into
-// the proxy dialog. True when no challenge was there or it was answered with
-// 200; otherwise logs "Authentication proxy fails." and returns false.
-bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body);
+// the proxy dialog, shown over owner. True when no challenge was there or it
+// was answered with 200; otherwise logs "Authentication proxy fails." and
+// returns false. A download passes its cancel state: once it is cancelled
+// (before the dialog or while it is open) the request, which the cancel
+// closed, is not touched again and false is returned without a log line.
+bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
+                               const std::function<bool()>& isCancelled = std::function<bool()>());

@@ -98,7 +98,7 @@ bool AskUpdateServer(const std::wstring& version, std::wstring& reply)
         return LogUpdateFailure(NetworkText::kSendError), false;
     if (!WinHttpReceiveResponse(request.Get(), nullptr))
         return LogUpdateFailure(NetworkText::kReceiveError), false;
-    HandleProxyAuthentication(request.Get(), body); // a failure shows in the reply
+    HandleProxyAuthentication(request.Get(), body, GetActiveWindow()); // a failure shows in the reply
 
     std::string bytes;
     if (!ReadReplyBody(request.Get(), kMaxReplyBytes, bytes))
@@ -170,12 +170,19 @@ void LogUpdateFailure(const wchar_t* text)
     g_module.LogError(text, GetLastError());
 }
 
-bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body)
+bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
+                               const std::function<bool()>& isCancelled)
 {
+    auto cancelled = [&isCancelled] { return isCancelled && isCancelled(); };
+    if (cancelled())
+        return false;
     if (!IsAuthenticationStatus(QueryStatusCode(request)))
         return true;
     CProxyDlg dialog;
-    if (dialog.DoModal(GetActiveWindow()) != IDOK ||
+    const INT_PTR answer = dialog.DoModal(owner);
+    if (cancelled())
+        return false;
+    if (answer != IDOK ||
         RunAuthentication(request, dialog.GetUser(), dialog.GetPassword(), body) != HTTP_STATUS_OK)
     {
         LogUpdateFailure(NetworkText::kAuthenticationError);

@@ -4,6 +4,8 @@
 
 #include "engine/ScopedHandle.h"
 #include "net/DownloadProgressDlg.h"
+#include "net/InstallerSignature.h"
+#include "net/PublisherKey.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
@@ -16,9 +18,14 @@ const wchar_t kInstallError[] = L"An error occured while updates installing. Upd
 const int kTextDownloadError = 36;
 const int kDownloadAttempts = 3;
 
-void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
+void ShowFailure(const wchar_t* boxText)
 {
     MessageBoxW(GetActiveWindow(), boxText, L"Zentrix", MB_SETFOREGROUND);
+}
+
+void ReportFailure(const wchar_t* boxText, const wchar_t* logSuffix)
+{
+    ShowFailure(boxText);
     g_module.LogError(FormatText(L"%ls %ls", kInstallError, logSuffix), GetLastError());
 }
 
@@ -108,6 +115,22 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
         if (attempt == kDownloadAttempts - 1)
             return ReportFailure(g_module.GetString(kTextDownloadError), L"#2");
     }
+    // The checksum comes from the same server over the same channel, so it
+    // cannot tell a tampered installer: only the publisher's signature does.
+    const InstallerSignatureVerdict signature = CheckInstallerSignature(path, kPublisherKey, sizeof(kPublisherKey));
+    if (!signature.accepted)
+    {
+        DeleteFileW(path.c_str());
+        ShowFailure(g_module.GetString(kTextDownloadError));
+        g_module.LogError(FormatText(L"The update installer was refused: %ls (trust result 0x%08lX)",
+                                     signature.reason.c_str(), static_cast<unsigned long>(signature.trustResult)),
+                          GetLastError());
+        return;
+    }
+    // Ending the program now would abandon the run half-way (and leave the
+    // disk test's files on the drives).
+    if (g_module.GetTester().IsRunning())
+        return ReportFailure(kInstallError, L"#4: a test is running");
     if (!StartUpdater())
         return ReportFailure(kInstallError, L"#3");
     // Ends at once, without any shutdown processing: the updater waits for

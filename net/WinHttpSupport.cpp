@@ -25,7 +25,15 @@ DWORD ChooseScheme(DWORD supported)
     return 0;
 }
 
-bool ResendAndReceive(HINTERNET request, const RequestBody& body)
+// A challenge answered this often without success is not going to be: a
+// proxy and a server that take turns asking would otherwise keep the caller
+// (at start-up, the user interface thread) waiting for ever.
+const int kMaxCredentialRounds = 3;
+// Sends repeated because WinHTTP asked for it (ERROR_WINHTTP_RESEND_REQUEST),
+// over the whole procedure.
+const int kMaxResends = 3;
+
+bool ResendAndReceive(HINTERNET request, const RequestBody& body, int& resendsLeft)
 {
     for (;;)
     {
@@ -35,8 +43,9 @@ bool ResendAndReceive(HINTERNET request, const RequestBody& body)
                                                      WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
         if (sent && WinHttpReceiveResponse(request, nullptr))
             return true;
-        if (GetLastError() != ERROR_WINHTTP_RESEND_REQUEST)
+        if (GetLastError() != ERROR_WINHTTP_RESEND_REQUEST || resendsLeft == 0)
             return false;
+        --resendsLeft;
     }
 }
 
@@ -109,12 +118,13 @@ DWORD RunAuthentication(HINTERNET request, const std::wstring& user, const std::
 {
     DWORD proxyScheme = WINHTTP_AUTH_SCHEME_BASIC;
     DWORD lastStatus = 0;
-    for (;;)
+    int resendsLeft = kMaxResends;
+    for (int round = 0; round < kMaxCredentialRounds; ++round)
     {
         if (proxyScheme != 0 && !WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, proxyScheme, user.c_str(),
                                                        password.c_str(), nullptr))
             break;
-        if (!ResendAndReceive(request, body))
+        if (!ResendAndReceive(request, body, resendsLeft))
             break;
         const DWORD status = QueryStatusCode(request);
         if (status == 0)

@@ -64,8 +64,10 @@ struct RequestBody
 // Answers 401 and 407 challenges by resending the request with the
 // credentials: first Basic for the proxy, then the strongest other scheme a
 // challenge offers (Basic alone is never chosen). Ends at status 200, at a
-// second challenge of the same kind, at any other status or a failed call.
-// Returns the last status queried (0 when none was).
+// second challenge of the same kind, at any other status or a failed call,
+// and after three rounds of credentials or three sends repeated at WinHTTP's
+// request whatever the answers. Returns the last status queried (0 when
+// none was).
 DWORD RunAuthentication(HINTERNET request, const std::wstring& user, const std::wstring& password,
                         const RequestBody& body);
 

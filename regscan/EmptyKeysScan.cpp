@@ -60,7 +60,6 @@ void CEmptyKeysScan::EmptyKeyWalk(HKEY root, const std::wstring& path, unsigned 
     if (QueryCounts(key.Get(), counts) != ERROR_SUCCESS)
         return;
 
-    unsigned position = first;
     unsigned share = last - first;
     if (counts.subkeys)
     {
@@ -73,24 +72,18 @@ void CEmptyKeysScan::EmptyKeyWalk(HKEY root, const std::wstring& path, unsigned 
             AddError(std::make_unique<CDeleteKey>(root, path, ProblemEmptyKey), DisplayPath(root, path));
     }
 
-    std::vector<wchar_t> name(counts.longestSubkey + 1, L'\0');
-    for (DWORD index = 0; index < counts.subkeys; ++index)
+    CSubkeyNames names(key.Get(), counts.subkeys, counts.longestSubkey);
+    std::wstring childName;
+    while (WaitUntilRunning() && names.Next(childName))
     {
-        if (!WaitUntilRunning())
-            break;
-        DWORD nameChars = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key.Get(), index, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS &&
-            nameChars != 0)
-        {
-            const std::wstring childName(name.data(), nameChars);
-            ReportProgress(static_cast<int>(position), DisplayPath(root, path));
-            // The bare name, in the case the registry gives it.
-            if (!IsExcluded(childName))
-                EmptyKeyWalk(root, path.empty() ? childName : path + L"\\" + childName, position, position + share,
-                             extraAccess);
-        }
-        position += share;
+        if (childName.empty())
+            continue;
+        const unsigned position = first + names.Index() * share;
+        ReportProgress(static_cast<int>(position), DisplayPath(root, path));
+        // The bare name, in the case the registry gives it.
+        if (!IsExcluded(childName))
+            EmptyKeyWalk(root, path.empty() ? childName : path + L"\\" + childName, position, position + share,
+                         extraAccess);
     }
 }
 }

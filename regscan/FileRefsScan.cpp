@@ -49,24 +49,16 @@ void CFileRefsScan::ScanRoot(HKEY root, const std::wstring& startKey, const wcha
 
 void CFileRefsScan::CheckValue(CRegValue* value)
 {
-    // A list of paths is judged by its last one.
+    // A list of paths is judged by its last one alone.
     const std::wstring text = ExpandEnvironment(DataAsText(*value));
-    bool missing = false;
-    size_t start = 0;
-    while (start < text.size())
-    {
-        size_t end = text.find_first_of(L",;", start);
-        if (end == std::wstring::npos)
-            end = text.size();
-        if (end > start)
-        {
-            std::wstring token = text.substr(start, end - start);
-            std::wstring arguments;
-            missing = IsMissingPath(SplitCommandLine(token, arguments)) && IsMissingPath(token);
-        }
-        start = end + 1;
-    }
-    if (missing)
+    const size_t last = text.find_last_not_of(L",;");
+    if (last == std::wstring::npos)
+        return;
+    const size_t separator = text.find_last_of(L",;", last);
+    const size_t first = separator == std::wstring::npos ? 0 : separator + 1;
+    const std::wstring token = text.substr(first, last + 1 - first);
+    std::wstring arguments;
+    if (IsMissingPath(SplitCommandLine(token, arguments)) && IsMissingPath(token))
         AddError(std::make_unique<CDeleteValue>(*value, ProblemFileReferenceMissing),
                  DisplayPath(value->GetRoot(), value->GetKeyPath()));
 }

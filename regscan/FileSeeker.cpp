@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <regex>
 
 #include "regscan/RegKey.h"
 #include "regscan/ScannerLog.h"
@@ -14,10 +13,16 @@ namespace RegistryKelvadorLib
 {
 namespace
 {
-// File parts are matched in this much of a command line at most. No path
-// comes near it, and the regular expression engine recurses once per
-// character, so a longer text could exhaust the stack.
+// File parts are looked for in this much of a command line at most. No path
+// comes near it.
 const size_t kLongestMatchedText = 2048;
+// No path the system accepts is longer: the seeker looks up nothing longer.
+const size_t kLongestPath = 32767;
+// The most folders, and the most candidates for the file, looked up in one
+// drive path. A path that the system's calls accept without the long-path
+// prefix is shorter than MAX_PATH, so it holds fewer of either; the bound
+// keeps the work on a long value to a few hundred lookups.
+const int kMostLookups = MAX_PATH / 2;
 
 std::wstring Trim(const std::wstring& text, bool (*isTrimmed)(wchar_t))
 {
@@ -57,6 +62,103 @@ std::wstring EnvironmentValue(const wchar_t* name)
     return value;
 }
 
+bool IsAsciiLetter(wchar_t character)
+{
+    return (character >= L'a' && character <= L'z') || (character >= L'A' && character <= L'Z');
+}
+
+// Ends the characters a file name is read from.
+bool IsNameBreak(wchar_t character)
+{
+    return character == L'/' || character == L':' || character == L'\\' || character == L'"';
+}
+
+// A file part ends at a quote, at white space or at the end of the text; its
+// extension cannot run past '/', ':' or '\'.
+bool EndsFilePart(const std::wstring& text, size_t at)
+{
+    return at == text.size() || text[at] == L'"' || IsSpace(text[at]);
+}
+
+// The name of a file part runs from `first` up to `end`, the first name break
+// after it or the end of the text, and has a dot with at least one character
+// before it. The end of the file part whose extension follows the last such
+// dot that gives one, or npos.
+size_t LastExtensionEnd(const std::wstring& text, size_t first, size_t end)
+{
+    size_t stop = end;
+    for (size_t at = end; at-- > first + 1;)
+    {
+        if (IsSpace(text[at]))
+            stop = at;
+        else if (text[at] == L'.' && EndsFilePart(text, stop))
+            return stop;
+    }
+    return std::wstring::npos;
+}
+
+// The same for the first dot that gives one: only the first dot can, as
+// every later one ends where it does.
+size_t FirstExtensionEnd(const std::wstring& text, size_t first, size_t end)
+{
+    size_t dot = text.find(L'.', first + 1);
+    if (dot == std::wstring::npos || dot >= end)
+        return std::wstring::npos;
+    size_t stop = dot + 1;
+    while (stop < end && !IsSpace(text[stop]))
+        ++stop;
+    return EndsFilePart(text, stop) ? stop : std::wstring::npos;
+}
+
+// A drive path whose file name has an extension, perhaps after a quote: the
+// longest folder part whose last name gives one, and in it the last dot that
+// does. Its length, or 0 when there is none.
+size_t DrivePathLength(const std::wstring& text)
+{
+    const size_t drive = !text.empty() && text[0] == L'"' ? 1 : 0;
+    if (text.size() < drive + 3 || !IsAsciiLetter(text[drive]) || text[drive + 1] != L':' ||
+        text[drive + 2] != L'\\')
+        return 0;
+    const size_t root = drive + 2;
+    size_t limit = text.find_first_of(L"/:\"", root + 1);
+    if (limit == std::wstring::npos)
+        limit = text.size();
+    // The folder part holds at least one character after the root.
+    size_t nameEnd = limit;
+    for (size_t slash = limit; slash-- > root + 2;)
+    {
+        if (text[slash] != L'\\')
+            continue;
+        size_t end = LastExtensionEnd(text, slash + 1, nameEnd);
+        if (end != std::wstring::npos)
+            return end;
+        nameEnd = slash;
+    }
+    return 0;
+}
+
+// A bare file name with an extension, perhaps after a quote, up to its first
+// dot that gives one. Its length, or 0 when there is none.
+size_t BareNameLength(const std::wstring& text)
+{
+    const size_t first = !text.empty() && text[0] == L'"' ? 1 : 0;
+    size_t end = first;
+    while (end < text.size() && !IsNameBreak(text[end]))
+        ++end;
+    size_t length = FirstExtensionEnd(text, first, end);
+    return length == std::wstring::npos ? 0 : length;
+}
+
+// The file part at the start of a command line, read in one pass over the
+// text: a drive path, or else a bare name, whose file name has an extension,
+// ending before a quote, white space or the end. Its length, or 0 when there
+// is none.
+size_t FilePartLength(const std::wstring& text)
+{
+    size_t length = DrivePathLength(text);
+    return length ? length : BareNameLength(text);
+}
+
 // The standard folders; the WOW64 system folder only for FindFile.
 SearchList BuildSearchList(bool withWow64Folder)
 {
@@ -84,17 +186,23 @@ SearchList BuildSearchList(bool withWow64Folder)
 bool ResolveDrivePath(const std::wstring& work, std::wstring& text, std::wstring& arguments)
 {
     size_t lastSlash = 2;
+    int folders = 0;
     for (size_t next = work.find(L'\\', lastSlash + 1); next != std::wstring::npos;
          next = work.find(L'\\', lastSlash + 1))
     {
-        if (!PathExists(work.substr(0, next), true))
+        if (next > kLongestPath || ++folders > kMostLookups || !PathExists(work.substr(0, next), true))
             return false;
         lastSlash = next;
     }
-    std::wstring folder = work.substr(0, lastSlash);
-    std::wstring last = work.substr(lastSlash + 1);
+    const std::wstring folder = work.substr(0, lastSlash);
+    const std::wstring last = work.substr(lastSlash + 1);
+    int candidates = 0;
     for (size_t space = last.find(L' '); ; space = last.find(L' ', space + 1))
     {
+        // Each candidate is longer than the one before.
+        const size_t nameLength = space == std::wstring::npos ? last.size() : space;
+        if (folder.size() + 1 + nameLength > kLongestPath || ++candidates > kMostLookups)
+            break;
         std::wstring candidate = folder + L"\\" + last.substr(0, space);
         if (PathExists(candidate, false))
         {
@@ -196,16 +304,11 @@ bool FindFile(std::wstring& text, std::wstring& arguments, bool asDirectory)
 
 std::wstring SplitCommandLine(const std::wstring& commandLine, std::wstring& arguments)
 {
-    static const std::wregex drivePath(LR"(^"?[A-Za-z]:(\\[^/:"]+)\\[^/:\\"]+\.[^/:\\]*?(?=("|\s|$)))",
-                                       std::regex_constants::ECMAScript);
-    static const std::wregex bareName(LR"(^"?[^/:\\"]+?\.[^/:\\]*?(?=("|\s|$)))", std::regex_constants::ECMAScript);
-
     const std::wstring expanded = ExpandEnvironment(commandLine);
-    const std::wstring matched = expanded.substr(0, kLongestMatchedText);
-    std::wsmatch match;
-    if (!std::regex_search(matched, match, drivePath) && !std::regex_search(matched, match, bareName))
+    const size_t fileLength = FilePartLength(expanded.substr(0, kLongestMatchedText));
+    if (fileLength == 0)
         return commandLine;
-    std::wstring file = match.str(0);
+    const std::wstring file = expanded.substr(0, fileLength);
     arguments = Trim(file.size() < expanded.size() ? expanded.substr(file.size() + 1) : std::wstring(), IsQuote);
     return Trim(file, IsQuote);
 }

@@ -26,6 +26,33 @@ LONG QueryCounts(HKEY key, KeyCounts& counts)
                             &counts.values, &counts.longestValueName, &counts.longestValueData, nullptr, nullptr);
 }
 
+bool EnumerationGoesOn(LONG result)
+{
+    return result == ERROR_SUCCESS || result == ERROR_MORE_DATA;
+}
+
+CSubkeyNames::CSubkeyNames(HKEY key, DWORD count, DWORD longestName)
+    : m_key(key), m_count(count), m_name(longestName + 1, L'\0')
+{
+}
+
+bool CSubkeyNames::Next(std::wstring& name)
+{
+    while (m_next < m_count)
+    {
+        DWORD nameChars = static_cast<DWORD>(m_name.size());
+        LONG result = RegEnumKeyExW(m_key, m_next++, m_name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_SUCCESS)
+        {
+            name.assign(m_name.data(), nameChars);
+            return true;
+        }
+        if (!EnumerationGoesOn(result))
+            m_count = 0;
+    }
+    return false;
+}
+
 bool KeyExists(HKEY root, const std::wstring& path)
 {
     CScopedKey key;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace RegistryKelvadorLib
 {
@@ -35,6 +36,32 @@ struct KeyCounts
     DWORD longestValueData = 0;
 };
 LONG QueryCounts(HKEY key, KeyCounts& counts);
+
+// Whether an enumeration by index goes on after a read with this result.
+// An entry that has grown too long for the buffer since the key was queried
+// is skipped; any other failure ends it, as it would fail the same way at
+// every further index (a key deleted while open, for one).
+bool EnumerationGoesOn(LONG result);
+
+// The subkey names of an open key, read by index up to the number of
+// subkeys the key was found to hold, and no further than the first failure
+// that ends an enumeration.
+class CSubkeyNames
+{
+public:
+    CSubkeyNames(HKEY key, DWORD count, DWORD longestName);
+
+    // The next name; false at the end.
+    bool Next(std::wstring& name);
+    // The index of the name last read: skipped names are counted too.
+    DWORD Index() const { return m_next - 1; }
+
+private:
+    HKEY m_key;
+    DWORD m_count;
+    DWORD m_next = 0;
+    std::vector<wchar_t> m_name;
+};
 
 // Read access is enough to tell whether a key is there.
 bool KeyExists(HKEY root, const std::wstring& path);

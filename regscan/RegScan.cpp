@@ -47,20 +47,19 @@ LONG EnumValue(HKEY key, DWORD index, ValueBuffers& buffers, EnumeratedValue& va
 }
 
 // The value at the index. A value that has grown since the key was queried
-// is read once more with the key's new sizes; one that keeps growing is
-// skipped.
-bool ReadValue(HKEY key, DWORD index, ValueBuffers& buffers, EnumeratedValue& value)
+// is read once more with the key's new sizes. The registry's result.
+LONG ReadValue(HKEY key, DWORD index, ValueBuffers& buffers, EnumeratedValue& value)
 {
     LONG result = EnumValue(key, index, buffers, value);
     if (result == ERROR_MORE_DATA)
     {
         KeyCounts counts;
         if (QueryCounts(key, counts) != ERROR_SUCCESS)
-            return false;
+            return result;
         buffers.Fit(counts.longestValueName, counts.longestValueData);
         result = EnumValue(key, index, buffers, value);
     }
-    return result == ERROR_SUCCESS;
+    return result;
 }
 }
 
@@ -168,26 +167,18 @@ void CRegScan::WalkKey(HKEY key, const KeyCounts& counts, const std::wstring& sS
         return;
     }
 
-    int position = nPercentsStart;
-    std::vector<wchar_t> name(counts.longestSubkey + 1, L'\0');
-    for (DWORD index = 0; index < counts.subkeys && nDeep != 0; ++index)
+    // A name that has grown since the query does not fit and is skipped; its
+    // share of the range is still counted.
+    CSubkeyNames names(key, counts.subkeys, counts.longestSubkey);
+    std::wstring childName;
+    while (nDeep != 0 && WaitUntilRunning() && names.Next(childName))
     {
-        if (!WaitUntilRunning())
-            break;
-        // A name that has grown since the query does not fit and is skipped.
-        DWORD nameChars = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key, index, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-        {
-            std::wstring childName(name.data(), nameChars);
-            std::wstring child = sSubkey.empty() ? childName : sSubkey + L"\\" + childName;
-            ReportProgress(position + share, DisplayPath(m_root, child));
-            child = ToLower(child);
-            if (!IsExcluded(child))
-                ScanKey(child, nDeep - 1, position, share);
-        }
-        if (!WaitUntilRunning())
-            break;
-        position += share;
+        int position = nPercentsStart + static_cast<int>(names.Index()) * share;
+        std::wstring child = sSubkey.empty() ? childName : sSubkey + L"\\" + childName;
+        ReportProgress(position + share, DisplayPath(m_root, child));
+        child = ToLower(child);
+        if (!IsExcluded(child))
+            ScanKey(child, nDeep - 1, position, share);
     }
 }
 
@@ -201,8 +192,11 @@ void CRegScan::ScanValues(HKEY key, const std::wstring& keyPath, DWORD valueCoun
         if (!WaitUntilRunning())
             return;
         EnumeratedValue read;
-        // Values without data are never checked.
-        if (!ReadValue(key, index, buffers, read) || read.dataSize == 0)
+        LONG result = ReadValue(key, index, buffers, read);
+        if (!EnumerationGoesOn(result))
+            return;
+        // Values without data are never checked, nor one that keeps growing.
+        if (result != ERROR_SUCCESS || read.dataSize == 0)
             continue;
         CRegValue value(m_root, keyPath, read.name, read.type,
                         std::vector<BYTE>(buffers.data.begin(), buffers.data.begin() + read.dataSize), read.dataSize,

@@ -103,7 +103,7 @@ void CSysResoucesConsumed::Run()
     NotifyProgress(26, SystemProgress());
     g_module.Log(FormatText(L"SYS TEST: Total registry entries = %d.", m_totalRegistryEntries));
 
-    // A cancel ends only the sampling; the steps after it still run.
+    // A cancel ends the sampling, and the scans; the other steps still run.
     SampleProcesses();
     m_startupPrograms = CountStartupPrograms();
     g_module.Log(FormatText(L"SYS TEST: count of startup programs is %d", m_startupPrograms));
@@ -149,11 +149,17 @@ void CSysResoucesConsumed::SampleProcesses()
 
 void CSysResoucesConsumed::RunScans()
 {
+    // A cancel stops the scan that is running and starts none after it.
     for (const SystemScan& scan : kSystemScans)
     {
+        if (CheckCancel())
+            break;
         g_module.Log(scan.logLine);
         m_scanner->AddScan(scan.type);
-        m_scanner->Scan(&m_errors, &CSysResoucesConsumed::OnScanProgress);
+        // The scanner cancels only the scans in its list: a cancel that came
+        // before this one was added is seen here.
+        if (!m_cancel)
+            m_scanner->Scan(&m_errors, &CSysResoucesConsumed::OnScanProgress);
         m_scanner->ClearScans();
     }
 }
@@ -235,15 +241,13 @@ int CSysResoucesConsumed::CountKeyValues(HKEY key)
                          nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     int count = static_cast<int>(values);
-    for (DWORD index = 0; index < subkeys; ++index)
+    // A longer name does not fit and is skipped with all it holds.
+    CSubkeyNames names(key, subkeys, kLongestKeyName);
+    std::wstring name;
+    while (names.Next(name))
     {
-        // A longer name does not fit and is skipped with all it holds.
-        wchar_t name[kLongestKeyName + 1] = {};
-        DWORD nameChars = kLongestKeyName;
-        if (RegEnumKeyExW(key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            continue;
         CScopedKey subkey;
-        if (subkey.Open(key, std::wstring(name, nameChars), kCountAccess) == ERROR_SUCCESS)
+        if (subkey.Open(key, name, kCountAccess) == ERROR_SUCCESS)
             count += CountKeyValues(subkey.Get());
     }
     return count;
@@ -280,10 +284,12 @@ int CSysResoucesConsumed::CountRunValues(HKEY root, const std::wstring& path)
         std::vector<BYTE> data(counts.longestValueData + 1, 0);
         DWORD nameChars = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size());
+        LONG result =
+            RegEnumValueW(key.Get(), index, name.data(), &nameChars, nullptr, nullptr, data.data(), &dataSize);
+        if (!EnumerationGoesOn(result))
+            break;
         // The default value is not a program of its own.
-        if (RegEnumValueW(key.Get(), index, name.data(), &nameChars, nullptr, nullptr, data.data(), &dataSize) ==
-                ERROR_SUCCESS &&
-            dataSize != 0 && nameChars != 0)
+        if (result == ERROR_SUCCESS && dataSize != 0 && nameChars != 0)
             ++count;
     }
     return count;

@@ -1,6 +1,5 @@
 #include "regscan/UninstallsScan.h"
 
-#include <regex>
 #include <utility>
 
 #include "regscan/FileSeeker.h"
@@ -31,25 +30,50 @@ std::wstring Trim(const std::wstring& text, wchar_t trimmed)
         return std::wstring();
     return text.substr(first, text.find_last_not_of(trimmed) - first + 1);
 }
+
+bool IsHexDigit(wchar_t character)
+{
+    return (character >= L'0' && character <= L'9') || (character >= L'a' && character <= L'f') ||
+           (character >= L'A' && character <= L'F');
+}
 }
 
 std::wstring PackedProductCode(const std::wstring& text)
 {
-    static const std::wregex group(LR"(([\dA-Fa-f]+)(?=[\}-]))", std::regex_constants::ECMAScript);
+    // The groups are read in one pass over the text: the arguments come from
+    // the registry and may be of any length.
+    const int kGroups = 5;
     std::wstring packed;
-    int index = 0;
-    for (std::wsregex_iterator match(text.begin(), text.end(), group), end; match != end && index < 5;
-         ++match, ++index)
+    int groups = 0;
+    size_t at = 0;
+    while (at < text.size() && groups < kGroups)
     {
-        std::wstring part = match->str(1);
-        if (index < 3)
+        if (!IsHexDigit(text[at]))
         {
-            packed.append(part.rbegin(), part.rend());
+            ++at;
             continue;
         }
-        for (size_t at = 0; at + 1 < part.size(); at += 2)
-            std::swap(part[at], part[at + 1]);
-        packed += part;
+        size_t end = at;
+        while (end < text.size() && IsHexDigit(text[end]))
+            ++end;
+        // A run counts as a group only where a closing brace or a hyphen
+        // follows it.
+        if (end < text.size() && (text[end] == L'}' || text[end] == L'-'))
+        {
+            std::wstring part = text.substr(at, end - at);
+            if (groups < 3)
+            {
+                packed.append(part.rbegin(), part.rend());
+            }
+            else
+            {
+                for (size_t pair = 0; pair + 1 < part.size(); pair += 2)
+                    std::swap(part[pair], part[pair + 1]);
+                packed += part;
+            }
+            ++groups;
+        }
+        at = end;
     }
     return packed;
 }
@@ -128,22 +152,24 @@ bool CUninstallsScan::CheckInstallerProduct(const std::wstring& arguments)
     CScopedKey userData;
     if (userData.Open(HKEY_LOCAL_MACHINE, kUserDataKey, KEY_READ) != ERROR_SUCCESS)
         return true;
-    for (DWORD index = 0;; ++index)
-    {
-        wchar_t name[kUserNameChars] = {};
-        DWORD nameChars = kUserNameChars;
-        LONG result = RegEnumKeyExW(userData.Get(), index, name, &nameChars, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return false;
-        if (result == ERROR_SUCCESS &&
-            ProductInstalled(arguments, std::wstring(kUserDataKey) + L"\\" + std::wstring(name, nameChars)))
+    // One subkey for each user; the entry is sound when any of them has the
+    // product. A list that cannot be read judges nothing, as one that cannot
+    // be opened.
+    KeyCounts counts;
+    if (QueryCounts(userData.Get(), counts) != ERROR_SUCCESS)
+        return true;
+    const std::wstring packedCode = PackedProductCode(arguments);
+    CSubkeyNames users(userData.Get(), counts.subkeys, kUserNameChars - 1);
+    std::wstring user;
+    while (users.Next(user))
+        if (ProductInstalled(packedCode, std::wstring(kUserDataKey) + L"\\" + user))
             return true;
-    }
+    return false;
 }
 
-bool CUninstallsScan::ProductInstalled(const std::wstring& arguments, const std::wstring& userDataKey)
+bool CUninstallsScan::ProductInstalled(const std::wstring& packedCode, const std::wstring& userDataKey)
 {
-    const std::wstring productKey = userDataKey + L"\\Products\\" + PackedProductCode(arguments);
+    const std::wstring productKey = userDataKey + L"\\Products\\" + packedCode;
     CScopedKey properties;
     std::wstring localPackage;
     if (properties.Open(HKEY_LOCAL_MACHINE, productKey + L"\\InstallProperties", KEY_READ | m_extraAccess) ==

@@ -22,7 +22,7 @@ private:
     // True when the installer entry is sound.
     bool CheckMsiUninstall(std::wstring arguments);
     bool CheckInstallerProduct(const std::wstring& arguments);
-    bool ProductInstalled(const std::wstring& arguments, const std::wstring& userDataKey);
+    bool ProductInstalled(const std::wstring& packedCode, const std::wstring& userDataKey);
     // Adds a product key that would go to the fixes of the entry under test.
     void AddPendingFix(const std::wstring& keyPath);
 

@@ -16,3 +16,14 @@ unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 can_run_32bit() {
     [ "${TESSARIN_NO_32BIT:-}" != 1 ] && [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
+
+# Wine has no defragmenter for the disk test to analyse drives with: the
+# prefix gets the test bed's stand-in, each build that exists in its own
+# system folder (run from the project's root).
+install_standin_defrag() {
+    local windows="$WINEPREFIX/drive_c/windows"
+    cp build/ship-x64/bin/defrag.exe "$windows/system32/defrag.exe"
+    if [ -f build/ship-x86/bin/defrag.exe ]; then
+        cp build/ship-x86/bin/defrag.exe "$windows/syswow64/defrag.exe"
+    fi
+}

@@ -8,7 +8,7 @@ install_standin_driver() {
     mkdir -p "$drivers"
     # A new file, not one rewritten in place: a driver still loaded from an
     # earlier run keeps its own image until the setup below stops it.
-    cp --remove-destination build/ship-x64/bin/zxq.sys "$drivers/zxq.sys"
+    cp --remove-destination build/ship-x64/bin/zxq_standin.sys "$drivers/zxq.sys"
     # The driver lives only as long as the Wine session: keep the server up
     # for a minute after the last program, so the benchmark finds it.
     "$WINESERVER" -p60 >/dev/null 2>&1 || true

@@ -7,10 +7,12 @@
 #include "engine/Tester.h"
 #include "net/Deployment.h"
 #include "net/Update.h"
+#include "net/WebReporting.h"
 #include "resources/ResourceIds.h"
 #include "shell/Folders.h"
 #include "shell/Module.h"
 #include "shell/StringFormat.h"
+#include "shell/TranslatedFormat.h"
 #include "shell/TrayMenu.h"
 #include "shell/controls/Skin.h"
 
@@ -25,6 +27,12 @@ const int kWindowHeight = 380;
 const int kBarWidth = 120;
 // Where the finished state shows the picture of the machine kind (96 DPI).
 const RECT kMachinePicture = {256, 103, 256 + 285, 103 + 189};
+// The English texts of the two percentage formats, which a translation
+// must match in its conversions.
+const int kTextVerdictPercent = 41;
+const wchar_t kVerdictPercentDefault[] = L"at %d%% of";
+const int kTextPercentageLine = 45;
+const wchar_t kPercentageLineDefault[] = L"Your PC is performing at %.d%% of its potential";
 
 // Shows the wait cursor while it lives.
 class CWaitCursor
@@ -276,11 +284,10 @@ void CMainDlg::OnPaint()
         DrawBitmap(buffer.Get(), m_backdrop.Get(), client);
         if (m_state == kFinished)
         {
-            const bool laptop = m_tester.GetHardwareInfo().HasBattery();
             const RECT target = m_scale.Rect(kMachinePicture.left, kMachinePicture.top,
                                              kMachinePicture.right - kMachinePicture.left,
                                              kMachinePicture.bottom - kMachinePicture.top);
-            DrawBitmap(buffer.Get(), laptop ? m_laptopPicture.Get() : m_desktopPicture.Get(), target);
+            DrawBitmap(buffer.Get(), m_laptop ? m_laptopPicture.Get() : m_desktopPicture.Get(), target);
         }
     }
     EndPaint(Handle(), &paint);
@@ -312,6 +319,9 @@ void CMainDlg::OnTestsFinished()
     m_stopping = false;
     m_status.Pause();
     m_tester.CalcTotalScore();
+    // Asked once per result: the answer is a device enumeration, too slow
+    // for every paint.
+    m_laptop = m_tester.GetHardwareInfo().HasBattery();
     UpdateState();
 }
 
@@ -327,8 +337,9 @@ void CMainDlg::BeginTest()
 {
     // A run is under way (the button is hidden then, but the command may
     // still arrive): starting again would be refused, and resetting the
-    // progress would only hide the running run's.
-    if (m_tester.IsRunning())
+    // progress would only hide the running run's. An accepted update ends
+    // the program, so no run starts while one is checked or downloaded.
+    if (m_tester.IsRunning() || m_updating)
         return;
     CWaitCursor wait;
     const int previousState = m_state;
@@ -391,9 +402,14 @@ void CMainDlg::OpenTestHistory()
 {
     CSettings& settings = g_module.GetSettings();
     std::wstring address = settings.GetUrl();
+    // The stored file is writable by the user and opened by this elevated
+    // program through the shell: only a web page is opened, as on upload.
+    if (!IsWebAddress(address))
+    {
+        g_module.LogError(L"The stored results page address is no web address: " + address, ERROR_INVALID_DATA);
+        return;
+    }
     const size_t lastSlash = address.rfind(L'/');
-    if (lastSlash == std::wstring::npos)
-        return; // not an address the page could be reached by
     address.erase(lastSlash + 1);
     address += g_module.GetLanguageManager().GetLanguageCode();
     settings.SetUrl(address);
@@ -402,6 +418,9 @@ void CMainDlg::OpenTestHistory()
 
 void CMainDlg::RequestClose()
 {
+    // The update's dialogs are owned by this window.
+    if (m_updating)
+        return;
     if (m_tester.IsRunning())
     {
         if (MessageBoxW(Handle(), g_module.GetString(5), kTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
@@ -436,12 +455,32 @@ void CMainDlg::OnTrayNotify(LPARAM mouseMessage)
     }
 }
 
+bool CMainDlg::IsRunUnderWay() const
+{
+    return m_state == kRunning && !m_stopping && m_tester.IsRunning();
+}
+
+void CMainDlg::CheckForUpdatesNow()
+{
+    if (m_updating || m_tester.IsRunning())
+        return;
+    m_updating = true;
+    CheckForUpdates();
+    m_updating = false;
+}
+
 void CMainDlg::ShowTrayMenu()
 {
-    TrayMenuState menuState = {m_stopping, m_tester.IsRunning(), m_tester.IsPaused(), {}};
+    TrayMenuState menuState = {m_stopping, m_state == kRunning && m_tester.IsRunning(), m_tester.IsPaused(),
+                               m_updating, {}};
     for (const LanguageEntry& language : g_module.GetLanguageManager().GetLanguages())
         menuState.languages.push_back(language.displayName);
     HMENU menu = BuildTrayMenu(menuState);
+    if (GetMenuItemCount(menu) <= 0)
+    {
+        DestroyMenu(menu);
+        return;
+    }
     POINT cursor;
     GetCursorPos(&cursor);
     SetForegroundWindow(Handle());
@@ -462,16 +501,24 @@ void CMainDlg::ShowTrayMenu()
     case kTrayStopTest:
         CancelScan();
         break;
+    // The menu's own message loop may have handled the run's end while the
+    // menu was open: a pause then would hold the next run.
     case kTrayPauseTest:
-        m_tester.Suspend();
-        m_status.Pause();
+        if (IsRunUnderWay())
+        {
+            m_tester.Suspend();
+            m_status.Pause();
+        }
         break;
     case kTrayResumeTest:
-        m_tester.Resume();
-        m_status.Play();
+        if (IsRunUnderWay())
+        {
+            m_tester.Resume();
+            m_status.Play();
+        }
         break;
     case kTrayCheckForUpdates:
-        CheckForUpdates();
+        CheckForUpdatesNow();
         break;
     case kTrayExit:
         PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED),
@@ -511,7 +558,9 @@ void CMainDlg::WriteHeaderLine()
 void CMainDlg::WritePercentageLine()
 {
     const int percent = static_cast<int>(m_tester.LoadLastPercentage());
-    const std::wstring line = percent != 0 ? FormatText(g_module.GetString(45), percent) : g_module.GetString(46);
+    const std::wstring line = percent != 0
+                                  ? FormatText(GetFormatText(kTextPercentageLine, kPercentageLineDefault), percent)
+                                  : g_module.GetString(46);
     SetText(IDC_HEADER_LINE, line.c_str());
 }
 
@@ -568,7 +617,8 @@ void CMainDlg::ShowFinishedResult()
     m_tester.SaveLastPercentage();
     SetText(IDC_VERDICT_FIRST, g_module.GetString(39));
     SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(40));
-    SetText(IDC_VERDICT_FIRST + 2, FormatText(g_module.GetString(41), percent).c_str());
+    SetText(IDC_VERDICT_FIRST + 2,
+            FormatText(GetFormatText(kTextVerdictPercent, kVerdictPercentDefault), percent).c_str());
     SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(42));
     SetText(IDC_PERCENTAGE, FormatText(L"%d%%", percent).c_str());
 

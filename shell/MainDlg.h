@@ -84,6 +84,11 @@ private:
     void RequestClose();
     void CloseApp(int exitCode);
     void ShowTrayMenu();
+    // True from Begin Test until the run ends or is told to stop.
+    bool IsRunUnderWay() const;
+    // The update check of the tray menu; the window offers nothing that
+    // starts, checks or exits while it runs.
+    void CheckForUpdatesNow();
 
     void CreateBackdrop();
     void CreateControls();
@@ -99,7 +104,10 @@ private:
     CTester& m_tester;
     int m_state = kIdle;
     bool m_stopping = false;
+    bool m_updating = false;
     bool m_hasScore = false;
+    // The machine of the shown result has a battery.
+    bool m_laptop = false;
     std::map<int, int> m_progress;
 
     CDpiScale m_scale;

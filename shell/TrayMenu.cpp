@@ -5,7 +5,7 @@
 HMENU BuildTrayMenu(const TrayMenuState& state)
 {
     HMENU menu = CreatePopupMenu();
-    if (!state.stopping)
+    if (!state.stopping && !state.updating)
     {
         if (!state.running)
             AppendMenuW(menu, MF_STRING, kTrayStartTest, g_module.GetString(11));
@@ -25,6 +25,10 @@ HMENU BuildTrayMenu(const TrayMenuState& state)
             AppendMenuW(languages, MF_STRING, kTrayFirstLanguage + i, state.languages[i].c_str());
         AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(languages), g_module.GetString(48));
     }
+    // No second check during one, and no Exit, which would destroy the
+    // owner of the update's dialogs.
+    if (state.updating)
+        return menu;
     // Not during a run: an accepted update ends the program.
     if (!state.running && !state.stopping)
         AppendMenuW(menu, MF_STRING, kTrayCheckForUpdates, g_module.GetString(15));

@@ -23,10 +23,14 @@ struct TrayMenuState
     bool stopping;
     bool running;
     bool paused;
+    // An update check or download is under way (its dialogs run their own
+    // message loops, so the tray still answers).
+    bool updating;
     // Display names of the installed languages.
     std::vector<std::wstring> languages;
 };
 
 // The popup menu for the state, with texts of the current language. The
-// caller destroys it.
+// caller destroys it. During an update it offers nothing that starts,
+// checks or exits, and may then be empty.
 HMENU BuildTrayMenu(const TrayMenuState& state);

@@ -1,6 +1,7 @@
 #include "testbed/StandInDriver.h"
 
 #include "engine/ScopedHandle.h"
+#include "shell/RegistryKey.h"
 #include "shell/StringFormat.h"
 
 namespace
@@ -120,6 +121,12 @@ bool StartStandInDriver(const std::wstring& imagePath, const StandInMachine* mac
         Sleep(kPollMs);
     }
     return Fail(error, L"waiting for \\\\.\\PortIo");
+}
+
+bool ReadStandInEepromWrites(DWORD& writes)
+{
+    CRegistryKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, kParametersKey, KEY_QUERY_VALUE) && key.ReadDword(L"EepromWrites", writes);
 }
 
 bool RemoveStandInDriver(std::wstring& error)

@@ -20,5 +20,9 @@ struct StandInMachine
 // once the device answers. False with a description when a step fails.
 bool StartStandInDriver(const std::wstring& imagePath, const StandInMachine* machine, std::wstring& error);
 
+// How many bytes write transactions have stored into the emulated modules'
+// EEPROMs since the running driver started; false when it says nothing.
+bool ReadStandInEepromWrites(DWORD& writes);
+
 // Stops and deletes the service; true when it is gone or never was.
 bool RemoveStandInDriver(std::wstring& error);

@@ -11,13 +11,16 @@ namespace
 {
 const DWORD kSendTimeoutMs = 5000;
 
+// A visible dialog titled "Zentrix" of the process: the captionless main
+// window, or a message box, which has a caption.
 struct WindowSearch
 {
     DWORD processId;
+    bool captioned;
     HWND found;
 };
 
-BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
+BOOL CALLBACK FindZentrixDialog(HWND window, LPARAM param)
 {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD processId = 0;
@@ -26,9 +29,9 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
     wchar_t className[32] = {};
     GetWindowTextW(window, title, 32);
     GetClassNameW(window, className, 32);
-    // A message box is a dialog titled "Zentrix" too, but has a caption.
+    const bool captioned = (GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) != 0;
     if (processId == search->processId && lstrcmpW(title, L"Zentrix") == 0 && lstrcmpW(className, L"#32770") == 0
-        && !(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION) && IsWindowVisible(window))
+        && captioned == search->captioned && IsWindowVisible(window))
     {
         search->found = window;
         return FALSE;
@@ -97,10 +100,10 @@ HWND CProgramWindow::WaitForWindow(DWORD timeoutMs)
 {
     // On a new prefix the first start warns that no language was chosen yet.
     CMessageBoxAnswerer firstStartWarning(L"Zentrix", IDOK);
-    WindowSearch search = {m_processId, nullptr};
+    WindowSearch search = {m_processId, false, nullptr};
     WaitUntil(
         [&] {
-            EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
+            EnumWindows(&FindZentrixDialog, reinterpret_cast<LPARAM>(&search));
             return search.found != nullptr || WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
         },
         timeoutMs);
@@ -159,6 +162,13 @@ int CProgramWindow::ProgressPosition() const
     return static_cast<int>(result);
 }
 
+HWND CProgramWindow::FindMessageBox() const
+{
+    WindowSearch search = {m_processId, true, nullptr};
+    EnumWindows(&FindZentrixDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 int CProgramWindow::WaitForExit(DWORD timeoutMs)
 {
     DWORD exitCode = 0;
@@ -168,7 +178,10 @@ int CProgramWindow::WaitForExit(DWORD timeoutMs)
     return static_cast<int>(exitCode);
 }
 
-bool SaveScreenshot(HWND window, const std::wstring& path)
+namespace
+{
+// The window as the screen shows it, once it has painted everything.
+HBITMAP CaptureWindow(HWND window)
 {
     // A round trip: whatever the window was handling is done; then it paints
     // all it has not painted yet (a window just shown has painted nothing).
@@ -188,7 +201,13 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return bitmap;
+}
+}
 
+bool SaveScreenshot(HWND window, const std::wstring& path)
+{
+    HBITMAP bitmap = CaptureWindow(window);
     bool saved = false;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartupInput input;
@@ -204,4 +223,25 @@ bool SaveScreenshot(HWND window, const std::wstring& path)
     }
     DeleteObject(bitmap);
     return saved;
+}
+
+std::vector<DWORD> ReadWindowPixels(HWND window)
+{
+    HBITMAP bitmap = CaptureWindow(window);
+    BITMAP size = {};
+    GetObjectW(bitmap, sizeof(size), &size);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<size_t>(size.bmWidth) * size.bmHeight);
+    HDC screen = GetDC(nullptr);
+    if (pixels.empty() || !GetDIBits(screen, bitmap, 0, size.bmHeight, pixels.data(), &info, DIB_RGB_COLORS))
+        pixels.clear();
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    return pixels;
 }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/ScopedHandle.h"
 
@@ -39,6 +40,8 @@ public:
     // Position of the control in the window's client area.
     RECT ControlRect(UINT id) const;
     int ProgressPosition() const;
+    // A message box of the program ("Zentrix") on the screen, or null.
+    HWND FindMessageBox() const;
 
     // The exit code, or -1 when the process did not end in time.
     int WaitForExit(DWORD timeoutMs = kWindowWaitMs);
@@ -51,3 +54,6 @@ private:
 
 // Saves the window's part of the screen as a PNG file.
 bool SaveScreenshot(HWND window, const std::wstring& path);
+// The window's part of the screen, row by row from the top, as 32-bit
+// pixels; empty when it cannot be read.
+std::vector<DWORD> ReadWindowPixels(HWND window);

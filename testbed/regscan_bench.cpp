@@ -1,6 +1,6 @@
 // The registry scanner's costs: its key walk against a bare walk of the same
-// keys, the COM and uninstall scans, and file-seeker lookups. Prints figures
-// only.
+// keys, the COM and uninstall scans, file-seeker lookups and the reading of
+// long values. Prints figures only.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "regscan/RegKey.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
+#include "regscan/UninstallsScan.h"
 
 using namespace RegistryKelvadorLib;
 
@@ -139,5 +140,19 @@ int wmain()
         done += 3;
     }
     std::printf("FindFile: %.0f lookups per second (scanner log closed)\n", done / spent);
+
+    // Texts no path resembles, as long as registry values may be.
+    std::wstring spaced = L"c:\\";
+    while (spaced.size() < 60000)
+        spaced += L"a ";
+    const std::wstring dots = L"C:\\x\\" + std::wstring(2043, L'.') + L"/";
+    const std::wstring longCode = L"MsiExec.exe /X{" + std::wstring(100000, L'a') + L"}";
+    std::wstring arguments;
+    std::printf("long values: missing-path test of 60,000 characters with a space every other: %.3f s\n",
+                Seconds([&] { IsMissingPath(spaced); }));
+    std::printf("             command-line split of 2,048 characters, dots after a folder:   %.3f s\n",
+                Seconds([&] { SplitCommandLine(dots, arguments); }));
+    std::printf("             product code of 100,000 digits:                               %.3f s\n",
+                Seconds([&] { PackedProductCode(longCode); }));
     return 0;
 }

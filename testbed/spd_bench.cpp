@@ -1,12 +1,14 @@
-// Times the port I/O layer through the stand-in driver (zxq.sys beside the
-// program, installed for the run and removed afterwards): single driver
-// requests, one PCI scan for the SMBus controller and one whole SPD image.
+// Times the port I/O layer through the stand-in driver (zxq_standin.sys
+// beside the program, installed for the run and removed afterwards): single
+// driver requests, one PCI scan for the SMBus controller, one whole SPD
+// image, and the whole-bus scan of a machine without a controller.
 // Prints figures only.
 #include <windows.h>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "hardware/HardwareErrors.h"
 #include "hardware/IoPort.h"
 #include "hardware/SPD.h"
 #include "shell/Folders.h"
@@ -16,6 +18,11 @@
 namespace
 {
 const int kRequests = 2000;
+
+std::wstring StandInDriverPath()
+{
+    return GetModuleFolder(nullptr) + L"\\zxq_standin.sys";
+}
 
 double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
 {
@@ -54,6 +61,27 @@ void Measure()
     const double imageSeconds = Time([&frequency] { frequency = CSPD(0).GetFrequency(); });
     std::printf("SPD image read with its scan (%u MHz module): %.1f ms\n", frequency, imageSeconds * 1000);
 }
+
+// The whole walk a machine without an SMBus controller costs, once per
+// memory-test run.
+bool MeasureWalkWithoutController(std::wstring& error)
+{
+    StandInMachine machine;
+    machine.controller = CONTROLLER_NONE;
+    if (!StartStandInDriver(StandInDriverPath(), &machine, error))
+        return false;
+    const double walkSeconds = Time([] {
+        try
+        {
+            CSMBusHost().GetBaseAddress();
+        }
+        catch (const ESMBusBaseAddressGettingError&)
+        {
+        }
+    });
+    std::printf("controller scan without a controller (whole bus): %.1f ms\n", walkSeconds * 1000);
+    return true;
+}
 }
 
 int wmain()
@@ -62,7 +90,7 @@ int wmain()
     machine.controller = CONTROLLER_BY_CLASS;
     machine.slots = {MODULE_DDR2_800_2GB};
     std::wstring error;
-    if (!StartStandInDriver(GetModuleFolder(nullptr) + L"\\zxq.sys", &machine, error))
+    if (!StartStandInDriver(StandInDriverPath(), &machine, error))
     {
         std::fprintf(stderr, "cannot start the stand-in driver: %ls\n", error.c_str());
         return 1;
@@ -71,6 +99,11 @@ int wmain()
     try
     {
         Measure();
+        if (!MeasureWalkWithoutController(error))
+        {
+            std::fprintf(stderr, "cannot restart the stand-in driver: %ls\n", error.c_str());
+            exitCode = 1;
+        }
     }
     catch (const std::runtime_error& failure)
     {

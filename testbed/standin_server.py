@@ -10,7 +10,10 @@ Control requests go to the host "standin.control" through the same proxy:
   POST /route     form fields: path (required), status, body (or
                   body_base64 for bytes), repeat,
                   length (exact|none|short), pieces, delay_ms,
-                  auth (proxy-basic|proxy-forever|server-basic), user, password
+                  auth (proxy-basic|proxy-forever|server-basic|alternate),
+                  user, password
+                  ("alternate": a proxy and a server taking turns, 407 then
+                  401, both offering Digest, for as long as they are asked)
   POST /reset     forget every route and every recorded request
   GET  /field?name=N   that form field of the last POST to another host
   GET  /hits?path=P    how many requests asked for that exact target
@@ -130,6 +133,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         auth = field(route, "auth")
         if not auth:
             return True
+        if auth == "alternate":
+            with STATE.lock:
+                route["asked"] = [str(int(field(route, "asked", "0")) + 1)]
+                odd = int(field(route, "asked")) % 2 == 1
+            # Digest only: a scheme WinHTTP does not answer by itself.
+            challenge = 'Digest realm="standin", nonce="0123456789abcdef", qop="auth"'
+            if odd:
+                self.send(407, b"proxy login", [("Proxy-Authenticate", challenge)])
+            else:
+                self.send(401, b"login", [("WWW-Authenticate", challenge)])
+            return False
         if auth == "server-basic":
             self.send(401, b"login", [("WWW-Authenticate", 'Basic realm="standin"')])
             return False

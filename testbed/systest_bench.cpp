@@ -5,7 +5,6 @@
 // the registry's size.
 // Prints figures only; the planted entries are removed at the end.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 #include <string>
@@ -14,7 +13,8 @@
 #include "regscan/ScanTypes.h"
 #include "regscan/SysResourcesTest.h"
 #include "shell/Folders.h"
-#include "shell/StringFormat.h"
+#include "testbed/BrokenEntries.h"
+#include "testbed/Stopwatch.h"
 #include "testbed/fuzz/RegistryPlan.h"
 
 using namespace RegistryKelvadorLib;
@@ -23,8 +23,6 @@ namespace
 {
 const int kPlantedEntries = 10000;
 const uint64_t kHostilePlans = 20;
-const wchar_t kBenchKey[] = L"SOFTWARE\\TessarinRegscanBench";
-const wchar_t kBenchClassPrefix[] = L"TessarinBenchClass";
 
 struct NamedScan
 {
@@ -39,64 +37,6 @@ const NamedScan kScans[] = {
     {ScanTypeShortcuts, "Shortcuts"}, {ScanTypeHelpFiles, "Help"},   {ScanTypeAppPath, "AppPath"},
     {ScanTypeFileAssoc, "FileAssoc"},
 };
-
-double SecondsSince(const LARGE_INTEGER& from)
-{
-    LARGE_INTEGER to, frequency;
-    QueryPerformanceCounter(&to);
-    QueryPerformanceFrequency(&frequency);
-    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
-}
-
-void SetString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
-// Five kinds of broken entries, a fifth of the count each: file references
-// and help files under a key of their own, classes with a missing server,
-// classes whose open command names a missing program, and application
-// paths to missing programs.
-void PlantBrokenEntries(int count)
-{
-    const std::wstring missing = L"C:\\tessarin_bench_missing\\";
-    for (int index = 0; index < count / 5; ++index)
-    {
-        const std::wstring number = std::to_wstring(index);
-        SetString(HKEY_LOCAL_MACHINE, std::wstring(kBenchKey) + L"\\Refs", L"ref" + number,
-                  missing + L"file" + number + L".dat");
-        SetString(HKEY_CLASSES_ROOT, FormatText(L"CLSID\\{7E55BE00-0000-4000-8000-%012d}\\InprocServer32", index),
-                  L"", missing + L"server" + number + L".dll");
-        SetString(HKEY_CLASSES_ROOT, kBenchClassPrefix + number, L"", L"Tessarin bench class");
-        SetString(HKEY_CLASSES_ROOT, kBenchClassPrefix + number + L"\\shell\\open\\command", L"",
-                  missing + L"open" + number + L".exe %1");
-        SetString(HKEY_LOCAL_MACHINE,
-                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tessarin_bench" + number + L".exe", L"",
-                  missing + L"app" + number + L".exe");
-        SetString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\Help\\TessarinBench", L"help" + number + L".hlp",
-                  missing);
-    }
-}
-
-void RemoveBrokenEntries(int count)
-{
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, kBenchKey);
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\Help\\TessarinBench");
-    for (int index = 0; index < count / 5; ++index)
-    {
-        const std::wstring number = std::to_wstring(index);
-        SHDeleteKeyW(HKEY_CLASSES_ROOT, FormatText(L"CLSID\\{7E55BE00-0000-4000-8000-%012d}", index).c_str());
-        SHDeleteKeyW(HKEY_CLASSES_ROOT, (kBenchClassPrefix + number).c_str());
-        SHDeleteKeyW(HKEY_LOCAL_MACHINE,
-                     (L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tessarin_bench" + number + L".exe")
-                         .c_str());
-    }
-}
 
 void TimeScans(CRegistryScaner& scanner)
 {
@@ -162,18 +102,16 @@ int wmain()
     const double clean = Measure(scanner, "registry scans on the prefix as it is");
     SetLongEnvironmentVariable();
     RegistryPlan hostile = HostilePlan();
-    const size_t planted = PlantPlan(hostile);
     char hostileTitle[96];
-    std::snprintf(hostileTitle, sizeof(hostileTitle), "with %zu hostile entries of the input campaign", planted);
+    std::snprintf(hostileTitle, sizeof(hostileTitle), "with %zu hostile entries of the input campaign",
+                  PlantPlan(hostile));
     const double onHostile = Measure(scanner, hostileTitle);
     RemovePlan(hostile);
     std::printf("system test on the hostile registry: %.3f s against %.3f s clean, ratio %.2f\n", onHostile, clean,
                 clean > 0 ? onHostile / clean : 0.0);
-    RemoveBrokenEntries(kPlantedEntries);
-    PlantBrokenEntries(kPlantedEntries);
+    CPlantedBrokenEntries planted(kPlantedEntries);
     char title[64];
     std::snprintf(title, sizeof(title), "with %d planted broken entries", kPlantedEntries);
     Measure(scanner, title);
-    RemoveBrokenEntries(kPlantedEntries);
     return 0;
 }

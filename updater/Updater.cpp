@@ -35,13 +35,34 @@ std::wstring OwnFolder()
     return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
 }
 
+ULONGLONG CreationTime(HANDLE process)
+{
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Process ids are reused: a process created after this program cannot be
+// the one that started it, so that one has ended already. False when the
+// times cannot be read.
+bool IsYoungerThanThisProgram(HANDLE process)
+{
+    const ULONGLONG created = CreationTime(process);
+    const ULONGLONG own = CreationTime(GetCurrentProcess());
+    return created != 0 && own != 0 && created > own;
+}
+
 // Waits for the process to end. True when it has ended or is gone already.
 bool WaitForProcess(DWORD processId)
 {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process)
+        process = OpenProcess(SYNCHRONIZE, FALSE, processId); // its times stay unknown
     if (!process)
         return true;
-    const bool ended = WaitForSingleObject(process, kWaitLimitMs) == WAIT_OBJECT_0;
+    const bool ended =
+        IsYoungerThanThisProgram(process) || WaitForSingleObject(process, kWaitLimitMs) == WAIT_OBJECT_0;
     CloseHandle(process);
     return ended;
 }

@@ -1,5 +1,7 @@
 #include "Machine.h"
 
+#include <string.h>
+
 #define CONFIG_ADDRESS_PORT 0xCF8
 #define CONFIG_DATA_PORT 0xCFC
 #define CONFIG_ENABLE 0x80000000u
@@ -32,10 +34,13 @@ struct PciFunction
     uint32_t ownValue;
 };
 
-/* Present in every configuration: host bridge, graphics, LPC bridge. */
+/* Present in every configuration: host bridge, graphics, an ISA bridge
+   (function 0 of the device whose function 3 is the listed controller),
+   LPC bridge. */
 static const struct PciFunction basePlatform[] = {
     {LOCATION(0, 0, 0), 0x29C08086, 0x06000002, {0}, 0, 0},
     {LOCATION(0, 2, 0), 0x29C28086, 0x03000002, {0xFE800000, 0, 0x0000E001, 0xD0000008, 0, 0}, 0, 0},
+    {LOCATION(0, 7, 0), 0x71108086, 0x06010002, {0}, 0, 0},
     {LOCATION(0, 31, 0), 0x27B88086, 0x06010001, {0}, 0, 0},
 };
 
@@ -87,8 +92,18 @@ static const uint8_t spdImages[MODULE_COUNT][128] = {
         },
 };
 
+/* An SPD EEPROM: its 256 bytes and the address pointer that a byte-data
+   access leaves after the byte it touched and a send byte sets. */
+struct Eeprom
+{
+    uint8_t bytes[256];
+    uint8_t pointer;
+};
+
 static struct MachineConfig config;
 static uint32_t configAddress;
+static struct Eeprom eeproms[MACHINE_SLOT_COUNT];
+static uint32_t eepromWrites;
 
 /* SMBus host state. */
 static uint8_t hostStatus;
@@ -96,8 +111,9 @@ static uint8_t hostCommand;
 static uint8_t hostAddress;
 static uint8_t hostData0;
 static int hostInUse;
-static int pendingProtocol; /* 0 when no transaction waits */
-static uint8_t eepromPointer;
+/* The flags of a started transaction, shown from the status read after the
+   one that finds the host busy; 0 when none is running. */
+static uint8_t runningResult;
 
 void MachineDefaultConfig(struct MachineConfig* defaults)
 {
@@ -117,13 +133,18 @@ void MachineReset(const struct MachineConfig* newConfig)
     if (config.controller >= CONTROLLER_COUNT)
         config.controller = CONTROLLER_NONE;
     for (slot = 0; slot < MACHINE_SLOT_COUNT; ++slot)
+    {
         if (config.slots[slot] >= MODULE_COUNT)
             config.slots[slot] = MODULE_EMPTY;
+        memset(eeproms[slot].bytes, 0xFF, sizeof(eeproms[slot].bytes));
+        memcpy(eeproms[slot].bytes, spdImages[config.slots[slot]], sizeof(spdImages[0]));
+        eeproms[slot].pointer = 0;
+    }
+    eepromWrites = 0;
     configAddress = 0;
     hostStatus = hostCommand = hostAddress = hostData0 = 0;
     hostInUse = 0;
-    pendingProtocol = 0;
-    eepromPointer = 0;
+    runningResult = 0;
 }
 
 static const struct PciFunction* FindFunction(uint32_t location)
@@ -137,13 +158,13 @@ static const struct PciFunction* FindFunction(uint32_t location)
     return 0;
 }
 
-static uint32_t ReadConfigRegister(void)
+uint32_t MachineReadPciConfig(uint32_t address)
 {
     const struct PciFunction* function;
-    uint32_t reg = configAddress & 0xFC;
-    if (!(configAddress & CONFIG_ENABLE))
+    uint32_t reg = address & 0xFC;
+    if (!(address & CONFIG_ENABLE))
         return NO_DEVICE;
-    function = FindFunction(configAddress & 0xFFFFFF00u);
+    function = FindFunction(address & 0xFFFFFF00u);
     if (!function)
         return NO_DEVICE;
     if (reg == 0x00)
@@ -157,51 +178,53 @@ static uint32_t ReadConfigRegister(void)
     return 0;
 }
 
-static int SpdByte(uint32_t slave, uint8_t offset, uint8_t* value)
+/* The EEPROM that answers at a slave address, or 0. */
+static struct Eeprom* EepromAt(uint32_t slave)
 {
     uint32_t slot = slave - FIRST_SPD_ADDRESS;
-    uint8_t module;
-    if (slave < FIRST_SPD_ADDRESS || slot >= MACHINE_SLOT_COUNT)
+    if (slave < FIRST_SPD_ADDRESS || slot >= MACHINE_SLOT_COUNT || config.slots[slot] == MODULE_EMPTY)
         return 0;
-    module = config.slots[slot];
-    if (module == MODULE_EMPTY)
-        return 0;
-    if ((config.faults & FAULT_FLAGGED_SPD_BYTES) && offset >= 0x40 && offset <= 0x47)
-        return 0;
-    *value = offset < 128 ? spdImages[module][offset] : 0xFF;
-    return 1;
+    return &eeproms[slot];
 }
 
-/* Runs the started transaction against the addressed EEPROM. EEPROMs are
-   write-protected: a write completes and changes nothing. */
-static void RunTransaction(void)
+/* Runs a transaction with the host registers as they are at its start and
+   gives the status flags it ends with. The EEPROMs are writable: a write
+   byte data stores host data 0. */
+static uint8_t RunTransaction(uint32_t protocol)
 {
-    uint32_t slave = hostAddress >> 1;
+    struct Eeprom* eeprom = EepromAt(hostAddress >> 1);
     int isRead = hostAddress & 1;
-    uint8_t offset = pendingProtocol == PROTOCOL_BYTE_DATA ? hostCommand : eepromPointer;
-    uint8_t value = 0;
-    if (!SpdByte(slave, offset, &value))
+    uint8_t offset;
+    if (!eeprom || (protocol != PROTOCOL_BYTE && protocol != PROTOCOL_BYTE_DATA))
+        return STATUS_DEVICE_ERROR;
+    if (protocol == PROTOCOL_BYTE && !isRead)
     {
-        hostStatus |= STATUS_DEVICE_ERROR;
-        return;
+        eeprom->pointer = hostCommand; /* send byte */
+        return STATUS_DONE;
     }
+    offset = protocol == PROTOCOL_BYTE_DATA ? hostCommand : eeprom->pointer;
+    if ((config.faults & FAULT_FLAGGED_SPD_BYTES) && offset >= 0x40 && offset <= 0x47)
+        return STATUS_DEVICE_ERROR;
     if (isRead)
+        hostData0 = eeprom->bytes[offset];
+    else
     {
-        hostData0 = value;
-        eepromPointer = (uint8_t)(offset + 1);
+        eeprom->bytes[offset] = hostData0;
+        ++eepromWrites;
     }
-    hostStatus |= STATUS_DONE;
+    eeprom->pointer = (uint8_t)(offset + 1);
+    return STATUS_DONE;
 }
 
 static uint8_t ReadHostStatus(void)
 {
     uint8_t status = hostStatus;
-    if (pendingProtocol)
+    if (runningResult)
     {
         /* The first look after the start finds the host busy. */
         status |= STATUS_BUSY;
-        RunTransaction();
-        pendingProtocol = 0;
+        hostStatus |= runningResult;
+        runningResult = 0;
     }
     if (config.faults & FAULT_BUSY_STATUS)
         status |= STATUS_BUSY;
@@ -234,7 +257,7 @@ static void WriteHost(uint32_t reg, uint8_t value)
         break;
     case HOST_CONTROL:
         if (value & CONTROL_START)
-            pendingProtocol = (value >> 2) & 7;
+            runningResult = RunTransaction((value >> 2) & 7);
         break;
     case HOST_COMMAND: hostCommand = value; break;
     case HOST_ADDRESS: hostAddress = value; break;
@@ -254,7 +277,7 @@ uint32_t MachineReadPort(uint32_t port, uint32_t width)
     if (port == CONFIG_ADDRESS_PORT)
         return configAddress & mask;
     if (port == CONFIG_DATA_PORT)
-        return ReadConfigRegister() & mask;
+        return MachineReadPciConfig(configAddress) & mask;
     if (IsHostPort(port))
         return ReadHost(port - controllerBase[config.controller]) & mask;
     return mask;
@@ -268,7 +291,12 @@ void MachineWritePort(uint32_t port, uint32_t width, uint32_t value)
         WriteHost(port - controllerBase[config.controller], (uint8_t)value);
 }
 
+uint32_t MachineEepromWrites(void)
+{
+    return eepromWrites;
+}
+
 int MachineRefusesClose(uint32_t port)
 {
-    return (config.faults & FAULT_CLOSE_PORT_80) && port == 0x80;
+    return (config.faults & FAULT_CLOSE_CONFIG_DATA) && port == CONFIG_DATA_PORT;
 }

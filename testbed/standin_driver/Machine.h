@@ -1,6 +1,9 @@
 /* The small machine the stand-in port-I/O driver emulates: PCI
    configuration space (mechanism 1) with one SMBus host controller, the
-   controller's host registers, and SPD EEPROMs in up to ten slots.
+   controller's host registers, and SPD EEPROMs in up to ten slots. As on a
+   real controller, a write of the start bit to host control runs the
+   transaction with the registers as they are at that moment, and the
+   EEPROMs are not write-protected.
    Plain C without any kernel call, so the driver can keep it behind one
    lock. */
 #ifndef STANDIN_MACHINE_H
@@ -45,8 +48,8 @@ enum MachineFault
     FAULT_IN_USE_STATUS = 0x2,
     /* SPD offsets 0x40 to 0x47 answer with a device error. */
     FAULT_FLAGGED_SPD_BYTES = 0x4,
-    /* Closing port 0x80 fails. */
-    FAULT_CLOSE_PORT_80 = 0x8
+    /* Closing port 0xCFC (PCI configuration data) fails. */
+    FAULT_CLOSE_CONFIG_DATA = 0x8
 };
 
 struct MachineConfig
@@ -67,7 +70,15 @@ void MachineReset(const struct MachineConfig* config);
 uint32_t MachineReadPort(uint32_t port, uint32_t width);
 void MachineWritePort(uint32_t port, uint32_t width, uint32_t value);
 
-/* Whether closing a port may fail (FAULT_CLOSE_PORT_80). */
+/* One PCI configuration register at a mechanism-1 address, without
+   touching the configuration address port. */
+uint32_t MachineReadPciConfig(uint32_t address);
+
+/* How many bytes write transactions have stored into EEPROMs since the
+   reset. */
+uint32_t MachineEepromWrites(void);
+
+/* Whether closing a port may fail (FAULT_CLOSE_CONFIG_DATA). */
 int MachineRefusesClose(uint32_t port);
 
 #endif

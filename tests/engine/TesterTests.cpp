@@ -251,6 +251,51 @@ TEST_F(TesterRun, StartFromTheCompletionHandlerIsRefusedAtOnce)
     EXPECT_EQ(inventoryJournal.Entries(), (Entries{"inventory start", "inventory end"})) << "no second run";
 }
 
+// A pause that reaches the tester after the run (a tray menu that was open
+// while the run ended) or in its last moments must not hold the next run.
+TEST_F(TesterRun, LatePauseDoesNotHoldTheNextRun)
+{
+    enum When
+    {
+        kAfterTheRun,
+        kInTheCompletionHandler
+    };
+    struct Case
+    {
+        const char* name;
+        When when;
+    };
+    const Case cases[] = {{"after the run", kAfterTheRun}, {"in the completion handler", kInTheCompletionHandler}};
+    for (const Case& test : cases)
+    {
+        UseWorkers(2);
+        window.Clear();
+        AddTest({"A", 2, 1});
+        Prepare();
+        window.OnMessage([&](UINT message) {
+            if (message == WM_TESTS_FINISHED && test.when == kInTheCompletionHandler)
+                tester->Suspend();
+        });
+        ASSERT_TRUE(tester->StartTests()) << test.name;
+        ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED) << test.name;
+        ASSERT_TRUE(WaitForRunThreadEnd()) << test.name;
+        if (test.when == kAfterTheRun)
+        {
+            tester->Suspend();
+            EXPECT_FALSE(tester->IsPaused()) << test.name;
+        }
+
+        window.OnMessage([](UINT) {});
+        window.Clear();
+        ASSERT_TRUE(tester->StartTests()) << test.name;
+        EXPECT_FALSE(tester->IsPaused()) << test.name;
+        EXPECT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED) << test.name << ": the next run is held";
+        EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 2u) << test.name;
+        tester->StopTests();
+        ASSERT_TRUE(WaitForRunThreadEnd()) << test.name;
+    }
+}
+
 TEST_F(TesterRun, DestroyingTheTesterStopsARunUnderWay)
 {
     CProbeTest& test = AddTest({"A", 500, 1, false, 10});

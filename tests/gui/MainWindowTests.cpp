@@ -7,8 +7,11 @@
 
 #include "engine/Messages.h"
 #include <shlobj.h>
+#include <setupapi.h>
 #include "shell/MainDlg.h"
 #include "testbed/MessageBoxAnswerer.h"
+#include "testbed/UrlRecorder.h"
+#include "testbed/StandInServer.h"
 #include "testbed/WindowDriver.h"
 
 namespace
@@ -62,6 +65,11 @@ public:
     void SetDword(DWORD value)
     {
         RegSetValueExW(m_key, m_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    }
+    void SetText(const std::wstring& value)
+    {
+        RegSetValueExW(m_key, m_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
 
 private:
@@ -361,5 +369,313 @@ TEST_F(MainWindow, ScalesItsLayoutWithTheScreenDpi)
     ASSERT_TRUE(WaitUntil([&] { return ShowsFinished(*host); }));
     EXPECT_EQ(Width(host->ControlRect(IDC_BAR_POTENTIAL)), 180);
     SaveTestScreenshot(host->Window(), L"finished-144dpi");
+}
+}
+
+namespace
+{
+// The stored user address as the program writes it: UTF-16LE and one NUL.
+std::string StoredAddressBytes(const std::wstring& address)
+{
+    const char* bytes = reinterpret_cast<const char*>(address.c_str());
+    return std::string(bytes, (address.size() + 1) * sizeof(wchar_t));
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
+    {
+        file.Reset();
+        return std::string();
+    }
+    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    return bytes.substr(0, read);
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
+{
+    // A program beside the stored address: what the shell would start for
+    // "<folder>/en" when the address is opened unchecked.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"history " + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring started = folder + L"\\zxq_install.log";
+    ASSERT_TRUE(CopyFileW((GetProgramFolder() + L"\\install_recorder.exe").c_str(), (folder + L"\\en.exe").c_str(),
+                          FALSE));
+    CUrlRecorder browser(folder + L"\\urls.txt");
+    ASSERT_TRUE(browser.IsRegistered());
+    const std::wstring addressFile = GetAppDataFolder() + L"\\user_url";
+    const std::string savedAddress = ReadWholeFile(addressFile);
+
+    const struct
+    {
+        std::wstring stored;
+        bool opened;
+    } cases[] = {
+        {folder + L"/page", false},
+        {L"http://www.tessarin.test/u/5/de", true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.stored));
+        WriteWholeFile(addressFile, StoredAddressBytes(c.stored));
+        ASSERT_NO_FATAL_FAILURE(Start(L""));
+        ASSERT_TRUE(host->Visible(IDC_TEST_HISTORY));
+        ASSERT_TRUE(host->Click(IDC_TEST_HISTORY));
+        PostMessageW(host->Window(), WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(host->WaitForExit(), 2);
+        const std::vector<std::wstring> urls = browser.WaitForUrls(1, c.opened ? kWindowWaitMs : 0);
+        if (c.opened)
+        {
+            ASSERT_EQ(urls.size(), 1u);
+            EXPECT_EQ(urls[0].find(L"http://www.tessarin.test/u/5/"), 0u) << Narrow(urls[0]);
+            EXPECT_NE(urls[0], c.stored);
+            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(urls[0]));
+        }
+        else
+        {
+            EXPECT_TRUE(urls.empty());
+            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(c.stored));
+            EXPECT_EQ(GetFileAttributesW(started.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+    }
+    if (savedAddress.empty())
+        DeleteFileW(addressFile.c_str());
+    else
+        WriteWholeFile(addressFile, savedAddress);
+    for (const wchar_t* name : {L"\\en.exe", L"\\zxq_install.log", L"\\urls.txt"})
+        DeleteFileW((folder + name).c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// A language beside the host made from the English file with some texts
+// replaced, and made the current language, while the object lives.
+class CScratchLanguage
+{
+public:
+    CScratchLanguage(const std::wstring& stem, const std::vector<std::pair<std::string, std::string>>& replacements)
+        : m_path(GetProgramFolder() + L"\\Languages\\" + stem + L".xml")
+    {
+        std::string text = ReadFileBytes(GetProgramFolder() + L"\\Languages\\English.xml");
+        for (const auto& replacement : replacements)
+        {
+            const size_t found = text.find(replacement.first);
+            EXPECT_NE(found, std::string::npos) << replacement.first;
+            if (found != std::string::npos)
+                text.replace(found, replacement.first.size(), replacement.second);
+        }
+        CScopedHandle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        m_written = file.Get() != INVALID_HANDLE_VALUE
+                    && WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        if (file.Get() == INVALID_HANDLE_VALUE)
+            file.Reset();
+        m_choice.SetText(stem);
+    }
+    ~CScratchLanguage() { DeleteFileW(m_path.c_str()); }
+    CScratchLanguage(const CScratchLanguage&) = delete;
+    CScratchLanguage& operator=(const CScratchLanguage&) = delete;
+
+    bool Written() const { return m_written; }
+
+private:
+    std::wstring m_path;
+    CSavedRegistryValue m_choice{HKEY_LOCAL_MACHINE, L"Software\\Tessarin", L"Language"};
+    bool m_written = false;
+};
+
+// A translation whose percentage texts read arguments the window does not
+// pass is not used as a format: the English texts show instead.
+TEST_F(MainWindow, PercentageTextsThatReadOtherArgumentsFallBackToEnglish)
+{
+    const std::string eightStrings = ">%s%s%s%s%s%s%s%s<";
+    CScratchLanguage language(L"Scrambled", {{">at %d%% of<", eightStrings},
+                                             {">Your PC is performing at %.d%% of its potential<", eightStrings},
+                                             {">Begin Test<", ">Start scrambled<"}});
+    ASSERT_TRUE(language.Written());
+    ASSERT_NO_FATAL_FAILURE(Start(L"2 50"));
+    ASSERT_EQ(host->Text(IDC_BEGIN_TEST), L"Start scrambled");
+
+    ASSERT_TRUE(host->Click(IDC_BEGIN_TEST));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsFinished(*host); }));
+    const int percent = static_cast<int>(kHostPercentage);
+    EXPECT_EQ(host->Text(IDC_VERDICT_FIRST + 2), L"at " + std::to_wstring(percent) + L"% of");
+    EXPECT_EQ(host->Text(IDC_PERCENTAGE), std::to_wstring(percent) + L"%");
+    const int fullBar = Width(host->ControlRect(IDC_BAR_POTENTIAL));
+    EXPECT_EQ(Width(host->ControlRect(IDC_BAR_CURRENT)), (fullBar * percent + 50) / 100);
+    SaveTestScreenshot(host->Window(), L"finished-scrambled-language");
+
+    ASSERT_TRUE(host->Click(IDC_OPTIMIZE));
+    ASSERT_TRUE(ShowsIdle(*host));
+    EXPECT_EQ(host->Text(IDC_HEADER_LINE),
+              L"Your PC is performing at " + std::to_wstring(percent) + L"% of its potential");
+}
+
+// Opens the tray menu, presses the keys in it and waits until it is closed.
+void UseTrayMenu(const CWindowHost& host, DWORD processId, const std::vector<UINT>& keys)
+{
+    PostMessageW(host.Window(), WM_TRAY_NOTIFY, 0, WM_RBUTTONDOWN);
+    ASSERT_TRUE(WaitUntil([&] { return IsMenuOpenIn(processId); }));
+    for (UINT key : keys)
+        PostKey(host.Window(), key);
+    // Enter acts through the character message the menu makes of it, so
+    // closing keys wait until the menu had the time to act on it.
+    if (!WaitUntil([&] { return !IsMenuOpenIn(processId); }, 1000))
+    {
+        // Leaves a submenu and the menu.
+        PostKey(host.Window(), VK_ESCAPE);
+        PostKey(host.Window(), VK_ESCAPE);
+        ASSERT_TRUE(WaitUntil([&] { return !IsMenuOpenIn(processId); }));
+    }
+    // A round trip, so that whatever the menu chose has been handled.
+    DWORD_PTR unused = 0;
+    SendMessageTimeoutW(host.Window(), WM_NULL, 0, 0, SMTO_NORMAL, kWindowWaitMs, &unused);
+}
+
+// While the tray's update check waits for the user, the tray menu offers
+// nothing that starts a run, checks again or ends the program.
+TEST_F(MainWindow, TrayOffersNoStartCheckOrExitDuringAnUpdateCheck)
+{
+    CStandInServer site(120);
+    ASSERT_TRUE(site.IsRunning());
+    ASSERT_TRUE(site.SetRoute(L"/update", {{L"body", L"<update><product><version>9.0</version><autoload>N</autoload>"
+                                                     L"<url>http://update.tessarin.test/files/none.exe</url>"
+                                                     L"</product></update>"}}));
+    ASSERT_NO_FATAL_FAILURE(Start(L"2 50"));
+    DWORD processId = 0;
+    GetWindowThreadProcessId(host->Window(), &processId);
+
+    // The idle menu: Start test, Language, Check for updates, separator, Exit.
+    ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}));
+    ASSERT_TRUE(WaitUntil([&] { return host->FindMessageBox() != nullptr; }));
+    EXPECT_EQ(site.Hits(L"/update"), 1);
+
+    struct Case
+    {
+        const char* whatTheKeysChoseBefore;
+        std::vector<UINT> keys;
+    };
+    const Case cases[] = {
+        {"Start test", {VK_DOWN, VK_RETURN}},
+        {"Check for updates", {VK_UP, VK_UP, VK_RETURN}},
+        {"Exit application", {VK_UP, VK_RETURN}},
+    };
+    for (const Case& test : cases)
+    {
+        ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, test.keys)) << test.whatTheKeysChoseBefore;
+        ASSERT_TRUE(IsWindow(host->Window())) << test.whatTheKeysChoseBefore;
+        EXPECT_TRUE(ShowsIdle(*host)) << test.whatTheKeysChoseBefore;
+        EXPECT_NE(host->FindMessageBox(), nullptr) << test.whatTheKeysChoseBefore;
+        EXPECT_EQ(site.Hits(L"/update"), 1) << test.whatTheKeysChoseBefore;
+    }
+
+    // Declined: the menu starts runs again.
+    {
+        CMessageBoxAnswerer answerer(L"Zentrix", IDNO);
+        ASSERT_TRUE(answerer.WaitForAnswers(1, kWindowWaitMs));
+    }
+    ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, {VK_DOWN, VK_RETURN}));
+    EXPECT_TRUE(ShowsRunning(*host) || ShowsFinished(*host));
+}
+}
+
+namespace
+{
+// A battery device for SetupAPI (a root-enumerated device with a linked
+// battery interface) while the object lives, or until Remove.
+class CStandInBattery
+{
+    static constexpr const wchar_t* kInstanceId = L"ROOT\\TESSARIN_TEST_BATTERY\\0000";
+
+public:
+    CStandInBattery() : m_devices(SetupDiCreateDeviceInfoList(nullptr, nullptr))
+    {
+        static const GUID kBattery = {0x72631E54, 0x78A4, 0x11D0, {0xBC, 0xF7, 0x00, 0xAA, 0x00, 0xB7, 0xB3, 0x2A}};
+        m_device.cbSize = sizeof(m_device);
+        if (m_devices == INVALID_HANDLE_VALUE)
+            return;
+        // One that a test program left behind when it ended abruptly.
+        if (SetupDiOpenDeviceInfoW(m_devices, kInstanceId, nullptr, 0, &m_device))
+            SetupDiRemoveDevice(m_devices, &m_device);
+        SP_DEVICE_INTERFACE_DATA battery = {};
+        battery.cbSize = sizeof(battery);
+        m_present = SetupDiCreateDeviceInfoW(m_devices, kInstanceId, &kBattery, nullptr, nullptr, 0, &m_device)
+                    && SetupDiRegisterDeviceInfo(m_devices, &m_device, 0, nullptr, nullptr, nullptr)
+                    && SetupDiCreateDeviceInterfaceW(m_devices, &m_device, &kBattery, nullptr, 0, &battery)
+                    && Link();
+    }
+    ~CStandInBattery()
+    {
+        Remove();
+        if (m_devices != INVALID_HANDLE_VALUE)
+            SetupDiDestroyDeviceInfoList(m_devices);
+    }
+    CStandInBattery(const CStandInBattery&) = delete;
+    CStandInBattery& operator=(const CStandInBattery&) = delete;
+
+    bool Present() const { return m_present; }
+    void Remove()
+    {
+        if (m_present)
+            SetupDiRemoveDevice(m_devices, &m_device);
+        m_present = false;
+    }
+
+private:
+    // Marks the interface as enabled, as its driver would: "present" means
+    // linked.
+    static bool Link()
+    {
+        const std::wstring key = L"System\\CurrentControlSet\\Control\\DeviceClasses\\"
+                                 L"{72631e54-78a4-11d0-bcf7-00aa00b7b32a}\\"
+                                 L"##?#root#tessarin_test_battery#0000#{72631e54-78a4-11d0-bcf7-00aa00b7b32a}\\#\\Control";
+        HKEY control = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &control, nullptr)
+            != ERROR_SUCCESS)
+            return false;
+        const DWORD linked = 1;
+        const bool set = RegSetValueExW(control, L"Linked", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&linked),
+                                        sizeof(linked)) == ERROR_SUCCESS;
+        RegCloseKey(control);
+        return set;
+    }
+
+    HDEVINFO m_devices;
+    SP_DEVINFO_DATA m_device = {};
+    bool m_present = false;
+};
+
+// The picture of the machine kind belongs to the result: a battery that
+// goes after the run changes it only with the next result.
+TEST_F(MainWindow, MachinePictureIsTakenOncePerResult)
+{
+    CStandInBattery battery;
+    ASSERT_TRUE(battery.Present());
+    ASSERT_NO_FATAL_FAILURE(Start(L"2 50"));
+    ASSERT_TRUE(host->Click(IDC_BEGIN_TEST));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsFinished(*host); }));
+    const std::vector<DWORD> laptop = ReadWindowPixels(host->Window());
+    ASSERT_FALSE(laptop.empty());
+    SaveTestScreenshot(host->Window(), L"finished-laptop");
+
+    battery.Remove();
+    EXPECT_TRUE(ReadWindowPixels(host->Window()) == laptop) << "the picture changed without a new result";
+
+    ASSERT_TRUE(host->Click(IDC_OPTIMIZE));
+    ASSERT_TRUE(host->Click(IDC_BEGIN_TEST));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsFinished(*host); }));
+    EXPECT_FALSE(ReadWindowPixels(host->Window()) == laptop) << "the battery was never seen";
 }
 }

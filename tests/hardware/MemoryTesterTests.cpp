@@ -8,6 +8,7 @@
 #include "hardware/HardwareInfo.h"
 #include "hardware/MemoryTester.h"
 #include "shell/StringFormat.h"
+#include "testbed/HangGuard.h"
 #include "testbed/MessageWindow.h"
 #include "testbed/ProgramLog.h"
 #include "tests/hardware/HardwareTestSupport.h"
@@ -193,4 +194,41 @@ TEST_F(MemoryTestRun, CancelDuringSamplingKeepsTheModulesAndNoLoad)
     EXPECT_EQ(test.GetModules().size(), 1u);
     EXPECT_GT(test.GetMaxScore(), 0);
     EXPECT_EQ(test.GetScore(), test.GetMaxScore());
+}
+
+// Without an SMBus controller the PCI bus is walked once per run, not once
+// for each of the hundred slot attempts (which took about an hour through
+// the stand-in).
+TEST_F(MemoryTestRun, WithoutControllerWmiAloneGivesTheModules)
+{
+    StartMachine({CONTROLLER_NONE, {MODULE_DDR2_800_2GB, MODULE_DDR3_1333_4GB}, 0});
+    CProgramLogTail log;
+    {
+        CHangGuard guard("a memory test without an SMBus controller", 5 * 60 * 1000);
+        test.Run();
+    }
+    ASSERT_EQ(test.GetModules().size(), 1u);
+    EXPECT_EQ(test.GetModules()[0].model, L"");
+    EXPECT_EQ(log.Count(L"MEMORY TEST: found a card"), 0);
+    EXPECT_EQ(log.Count(L"MEMORY TEST: end test\r\n"), 1);
+}
+
+// A cancel that arrives before the slots are tried ends the test before
+// the first one.
+TEST_F(MemoryTestRun, CancelBeforeTheSlotsEndsTheTestAtOnce)
+{
+    StartMachine({CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB}, 0});
+    CMessageWindow window([this](UINT message, WPARAM percent, LPARAM) -> LRESULT {
+        if (message == WM_TEST_PROGRESS && percent == 0)
+            test.Cancel();
+        return 0;
+    });
+    test.SetNotify(window.Handle(), WM_TEST_PROGRESS);
+    CProgramLogTail log;
+    test.Run();
+
+    EXPECT_EQ(log.Count(L"MEMORY TEST: cancel test\r\n"), 1);
+    EXPECT_EQ(log.Count(L"MEMORY TEST: SPD was read."), 0);
+    EXPECT_EQ(log.Count(L"MEMORY TEST: try run WMI"), 0);
+    EXPECT_TRUE(test.GetModules().empty());
 }

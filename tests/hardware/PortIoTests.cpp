@@ -65,32 +65,54 @@ TEST_F(SMBusThroughDriver, BaseAddressOfEachKindOfController)
     {
         DWORD controller;
         DWORD base;
+        bool hostRegistersOpen;
     };
     const Case cases[] = {
         // Listed: its own register even though its class code is a bridge's.
-        {CONTROLLER_KNOWN, 0x0C00},
+        {CONTROLLER_KNOWN, 0x0C00, true},
         // SMBus class: the first base register with an address, not the last.
-        {CONTROLLER_BY_CLASS, 0x0400},
+        {CONTROLLER_BY_CLASS, 0x0400, true},
         // No base register holds an address: the last one's value stands.
-        {CONTROLLER_LOW_BARS, 0x0008},
+        // The driver opens no ports there, among the DMA controller's.
+        {CONTROLLER_LOW_BARS, 0x0008, false},
     };
     for (const Case& c : cases)
     {
         StartMachine(Machine(c.controller, {MODULE_DDR2_800_2GB}));
         try
         {
+            CSMBusHost host;
+            EXPECT_EQ(host.GetBaseAddress(), c.base) << "controller " << c.controller;
+            if (!c.hostRegistersOpen)
+            {
+                EXPECT_THROW(CSMBus(0x50, &host), EIoPortOperationError) << "controller " << c.controller;
+                continue;
+            }
             // The probe read already goes to the registers at the base found.
-            CSMBus bus(0x50);
+            CSMBus bus(0x50, &host);
             EXPECT_EQ(bus.GetBaseAddress(), c.base) << "controller " << c.controller;
             BYTE type = 0;
             EXPECT_TRUE(bus.ReadByte(2, type));
             EXPECT_EQ(type, kSpdDdr2);
+            // Searching again for one object alone finds the same.
+            EXPECT_EQ(CSMBus(0x50).GetBaseAddress(), c.base) << "controller " << c.controller;
         }
         catch (const std::runtime_error& error)
         {
             ADD_FAILURE() << "controller " << c.controller << ": " << error.what();
         }
     }
+}
+
+// A host searches once: later slots get its base without the driver.
+TEST_F(SMBusThroughDriver, HostKeepsTheBaseItFound)
+{
+    StartMachine(Machine(CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB}));
+    CSMBusHost host;
+    EXPECT_EQ(host.GetBaseAddress(), 0x0C00u);
+    RemoveDriver();
+    EXPECT_EQ(host.GetBaseAddress(), 0x0C00u);
+    EXPECT_THROW(CSPD(0, &host), EDriverHandleCreationError); // only the probe read needs the driver
 }
 
 TEST_F(SpdThroughDriver, EachModuleKindDecodes)
@@ -106,8 +128,8 @@ TEST_F(SpdThroughDriver, EachModuleKindDecodes)
     };
     const Case cases[] = {
         {0, kSpdDdr2, 400, L"1:152"},
-        // DDR3 keeps its manufacturer elsewhere: the bytes read are reserved.
-        {1, kSpdDdr3, 200, L"0:0"},
+        // DDR3-1333 (1.5 ns), Samsung: from the bytes DDR3 keeps them in.
+        {1, kSpdDdr3, 666, L"0:206"},
         {2, kSpdDdr, 200, L"2:158"},
         {3, kSpdSdram, 133, L"0:44"},
     };
@@ -119,6 +141,10 @@ TEST_F(SpdThroughDriver, EachModuleKindDecodes)
         EXPECT_EQ(ManufacturerOf(spd), c.manufacturer) << "slot " << c.slot;
         EXPECT_EQ(spd.GetImage()[255], 0xFF) << "slot " << c.slot; // the whole image was read
     }
+    // A start with a write address in place would have stored host data 0.
+    DWORD eepromWrites = 0;
+    ASSERT_TRUE(ReadStandInEepromWrites(eepromWrites));
+    EXPECT_EQ(eepromWrites, 0u);
 }
 
 TEST_F(SpdThroughDriver, InUseFlagCountsAsClearStatus)
@@ -149,6 +175,7 @@ TEST_F(IoPortThroughDriver, RefusedRequestRaisesPortError)
 {
     StartMachine(Machine(CONTROLLER_KNOWN, {}));
     EXPECT_THROW(CIoPort(0xCF8, 2), EIoPortOperationError); // width 2 is refused
+    EXPECT_THROW(CIoPort(0x80, 1), EIoPortOperationError);  // so is any port the memory test does not use
     CIoPort port(0xCF8, 4);
     DWORD value = 0;
     port.Write(0x80000000);
@@ -160,12 +187,12 @@ TEST_F(IoPortThroughDriver, RefusedRequestRaisesPortError)
 // is closed all the same.
 TEST_F(IoPortThroughDriver, FailedCloseIsLoggedAndTheHandleClosed)
 {
-    StartMachine(Machine(CONTROLLER_KNOWN, {}, FAULT_CLOSE_PORT_80));
+    StartMachine(Machine(CONTROLLER_KNOWN, {}, FAULT_CLOSE_CONFIG_DATA));
     CProgramLogTail log;
     const int handlesBefore = OpenHandleCount();
 
-    EXPECT_NO_THROW({ CIoPort port(0x80, 1); });
+    EXPECT_NO_THROW({ CIoPort port(0xCFC, 4); });
 
     EXPECT_EQ(OpenHandleCount(), handlesBefore);
-    EXPECT_EQ(log.Count(ErrorLine(L"I/O port operation failed: cannot close port 0x80")), 1);
+    EXPECT_EQ(log.Count(ErrorLine(L"I/O port operation failed: cannot close port 0xCFC")), 1);
 }

@@ -10,7 +10,7 @@ void StandInDriverTest::TearDownTestSuite()
 void StandInDriverTest::StartMachine(const StandInMachine& machine)
 {
     std::wstring error;
-    ASSERT_TRUE(StartStandInDriver(GetModuleFolder(nullptr) + L"\\zxq.sys", &machine, error)) << error;
+    ASSERT_TRUE(StartStandInDriver(GetModuleFolder(nullptr) + L"\\zxq_standin.sys", &machine, error)) << error;
 }
 
 void StandInDriverTest::RemoveDriver()

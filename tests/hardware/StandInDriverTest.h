@@ -6,7 +6,7 @@
 #include "testbed/StandInDriver.h"
 #include "testbed/standin_driver/Machine.h"
 
-// Tests that talk to the stand-in port-I/O driver (zxq.sys beside the test
+// Tests that talk to the stand-in port-I/O driver (zxq_standin.sys beside the test
 // program) through the service control manager. Each test starts it with
 // the machine it needs; the service is removed when the suite ends.
 class StandInDriverTest : public ::testing::Test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "net/HttpClient.h"
+#include "testbed/HangGuard.h"
 #include "tests/net/NetTestSupport.h"
 
 using namespace Utils::Network;
@@ -188,11 +189,14 @@ TEST_F(HttpClientTest, ChallengesThatNeverEndFailWithCode6)
         {L"proxy-forever", 3},
         // Basic alone is never chosen for a server: no resend after the first.
         {L"server-basic", 2},
+        // A proxy and a server that take turns: three rounds of credentials.
+        {L"alternate", 4},
     };
     for (const Case& c : cases)
     {
         ASSERT_TRUE(StandIn().Reset());
         ASSERT_TRUE(StandIn().SetRoute(L"/closed", {{L"auth", c.auth}}));
+        CHangGuard guard("authentication against challenges that never end", 30000);
         EXPECT_EQ(6, PostAndCatch(L"/closed")) << c.auth;
         EXPECT_EQ(0u, message.find(L"Authentication proxy fails.. Last error: ")) << message;
         const int requests = StandIn().Hits(L"/closed");

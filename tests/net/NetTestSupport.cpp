@@ -1,5 +1,7 @@
 #include "tests/net/NetTestSupport.h"
 
+#include <wincrypt.h>
+
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -26,6 +28,7 @@ CStandInServer& StandIn()
 #include <process.h>
 
 #include "net/HttpParameters.h"
+#include "shell/StringFormat.h"
 
 CWindowWatcher::CWindowWatcher(std::wstring caption, std::function<bool(HWND)> act, DWORD pollMs)
     : m_caption(std::move(caption)), m_act(std::move(act)), m_pollMs(pollMs),
@@ -71,4 +74,22 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
     CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring Md5Text(const std::string& bytes)
+{
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BYTE value[16] = {};
+    DWORD size = sizeof(value);
+    CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
+    CryptCreateHash(provider, CALG_MD5, 0, 0, &hash);
+    CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0);
+    CryptGetHashParam(hash, HP_HASHVAL, value, &size, 0);
+    CryptDestroyHash(hash);
+    CryptReleaseContext(provider, 0);
+    std::wstring text;
+    for (BYTE byte : value)
+        text += FormatText(L"%02x", byte);
+    return text;
 }

@@ -41,5 +41,8 @@ private:
 std::wstring ControlText(HWND dialog, int controlId);
 // The bytes as a Base64 text, for a stand-in route's "body_base64".
 std::wstring Base64Text(const std::string& bytes);
+// The MD5 digest of the bytes as 32 lower-case hexadecimal digits, computed
+// through CryptoAPI.
+std::wstring Md5Text(const std::string& bytes);
 // Replaces the file with the bytes.
 void WriteBytes(const std::wstring& path, const std::string& bytes);

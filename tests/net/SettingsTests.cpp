@@ -72,3 +72,32 @@ TEST(Settings, DamagedFilesLoadWithinBounds)
         EXPECT_EQ(Loaded(path), c.expected);
     }
 }
+
+TEST(Settings, SavesOnlyAnAddressThisObjectChanged)
+{
+    // Another instance saves "newer" while this one holds what it loaded.
+    const struct
+    {
+        const char* name;
+        const wchar_t* set; // null: SetUrl not called
+        const wchar_t* expected;
+    } cases[] = {
+        {"untouched", nullptr, L"http://a.test/newer"},
+        {"set to what was loaded", L"http://a.test/loaded", L"http://a.test/newer"},
+        {"changed", L"http://a.test/mine", L"http://a.test/mine"},
+    };
+    CScratchFolder folder;
+    const std::wstring path = folder / L"user_url";
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        WriteBytes(path, Utf16Bytes(L"http://a.test/loaded") + std::string(2, '\0'));
+        {
+            CSettings settings(path);
+            WriteBytes(path, Utf16Bytes(L"http://a.test/newer") + std::string(2, '\0'));
+            if (c.set)
+                settings.SetUrl(c.set);
+        }
+        EXPECT_EQ(Loaded(path), c.expected);
+    }
+}

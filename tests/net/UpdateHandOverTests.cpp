@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <vector>
 
@@ -34,7 +33,8 @@ std::vector<std::wstring> Boxes(const CMessageBoxAnswerer& answerer)
 
 // A program folder (with a blank and characters outside the ANSI code page
 // in its name) holding copies of the update probe and the updater. The
-// stand-in update server offers the recording stand-in installer.
+// stand-in update server offers the recording stand-in installer, signed by
+// the build's publisher.
 class UpdateHandOverTest : public testing::Test
 {
 protected:
@@ -60,7 +60,13 @@ protected:
         const char* text = static_cast<const char*>(LockResource(LoadResource(nullptr, english)));
         WriteBytes(m_folder + L"\\Languages\\English.xml",
                    std::string(text, SizeofResource(nullptr, english)));
-        m_installer = ReadFileBytes(built + L"\\install_recorder.exe");
+        // Signed by the publisher whose key the probe carries.
+        ServeInstaller(ReadFileBytes(built + L"\\install_recorder_signed.exe"));
+    }
+
+    void ServeInstaller(const std::string& installer)
+    {
+        m_installer = installer;
         ASSERT_FALSE(m_installer.empty());
         ASSERT_TRUE(StandIn().SetRoute(kInstallerPath, {{L"body_base64", Base64Text(m_installer)}}));
     }
@@ -92,30 +98,14 @@ protected:
         ASSERT_TRUE(StandIn().SetRoute(L"/update", {{L"body", reply}}));
     }
 
-    std::wstring InstallerMd5() const
-    {
-        // The probe's own check is what is under test, so the digest is
-        // computed here through CryptoAPI directly.
-        HCRYPTPROV provider = 0;
-        HCRYPTHASH hash = 0;
-        BYTE value[16] = {};
-        DWORD size = sizeof(value);
-        CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
-        CryptCreateHash(provider, CALG_MD5, 0, 0, &hash);
-        CryptHashData(hash, reinterpret_cast<const BYTE*>(m_installer.data()), static_cast<DWORD>(m_installer.size()), 0);
-        CryptGetHashParam(hash, HP_HASHVAL, value, &size, 0);
-        CryptDestroyHash(hash);
-        CryptReleaseContext(provider, 0);
-        std::wstring text;
-        for (BYTE byte : value)
-            text += FormatText(L"%02x", byte);
-        return text;
-    }
+    // The probe's own check is what is under test, so the digest is
+    // computed here through CryptoAPI directly.
+    std::wstring InstallerMd5() const { return Md5Text(m_installer); }
 
     // Runs the probe to its end; its exit code.
-    DWORD RunProbe()
+    DWORD RunProbe(const std::wstring& arguments = L"")
     {
-        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\"";
+        std::wstring commandLine = L"\"" + m_folder + L"\\update_probe.exe\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -198,21 +188,76 @@ TEST_F(UpdateHandOverTest, QuestionDecidesWithoutAutoload)
     }
 }
 
-TEST_F(UpdateHandOverTest, UppercaseChecksumFailsAfterThreeDownloads)
+// Failed installations: a checksum that never matches, and an update
+// accepted while a run is under way, whose hand-over would end the program
+// in the middle of the run.
+TEST_F(UpdateHandOverTest, FailedInstallationsTellTheUserAndInstallNothing)
 {
-    std::wstring md5 = InstallerMd5();
-    CharUpperW(&md5[0]);
-    OfferUpdate(L"9.0", L"Y", md5);
-    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
-    const size_t logStart = ReadProgramLog().size();
-    EXPECT_EQ(kProbeReturned, RunProbe());
-    EXPECT_EQ(3, StandIn().Hits(kInstallerPath));
-    ASSERT_EQ(1u, Boxes(answerer).size());
-    EXPECT_EQ(L"An error ocured during downloading update.", Boxes(answerer)[0]);
-    EXPECT_NE(std::wstring::npos,
-              ReadProgramLog().substr(logStart).find(
-                  L"Error:\tAn error occured while updates installing. Updates weren't installed! #2\t"));
-    EXPECT_EQ(L"", InstallerRecord(0));
+    std::wstring uppercaseMd5 = InstallerMd5();
+    CharUpperW(&uppercaseMd5[0]);
+    struct Case
+    {
+        std::wstring md5;
+        const wchar_t* probeArguments;
+        int downloads;
+        const wchar_t* box;
+        const wchar_t* logLine;
+    } cases[] = {
+        {uppercaseMd5, L"", 3, L"An error ocured during downloading update.",
+         L"Error:\tAn error occured while updates installing. Updates weren't installed! #2\t"},
+        {InstallerMd5(), L"during-run", 1, L"An error occured while updates installing. Updates weren't installed!",
+         L"Error:\tAn error occured while updates installing. Updates weren't installed! #4: a test is running\t"},
+    };
+    for (const Case& c : cases)
+    {
+        ASSERT_TRUE(StandIn().Reset());
+        ASSERT_TRUE(StandIn().SetRoute(kInstallerPath, {{L"body_base64", Base64Text(m_installer)}}));
+        OfferUpdate(L"9.0", L"Y", c.md5);
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        const size_t logStart = ReadProgramLog().size();
+        EXPECT_EQ(kProbeReturned, RunProbe(c.probeArguments)) << c.logLine;
+        EXPECT_EQ(c.downloads, StandIn().Hits(kInstallerPath)) << c.logLine;
+        ASSERT_EQ(1u, Boxes(answerer).size()) << c.logLine;
+        EXPECT_EQ(c.box, Boxes(answerer)[0]);
+        EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(c.logLine)) << c.logLine;
+        EXPECT_EQ(L"", InstallerRecord(1000)) << c.logLine;
+    }
+}
+
+// The checksum passes in each case (it is the offered file's); only an
+// installer the publisher signed is handed over (the test above), any other
+// is deleted and refused like a failed download.
+TEST_F(UpdateHandOverTest, InstallerNotSignedByThePublisherIsRefused)
+{
+    const std::wstring built = GetProgramFolder();
+    std::string changed = ReadFileBytes(built + L"\\install_recorder_signed.exe");
+    ASSERT_FALSE(changed.empty());
+    changed[changed.size() / 4] ^= 0x01;
+    const struct
+    {
+        std::string installer;
+        const wchar_t* reason;
+    } cases[] = {
+        {ReadFileBytes(built + L"\\install_recorder.exe"), L"the installer is not signed (trust result 0x800B0100)"},
+        {changed, L"the installer's signature is not valid (trust result 0x80096010)"},
+        {ReadFileBytes(built + L"\\install_recorder_other.exe"),
+         L"the installer is signed by another publisher (trust result 0x00000000)"},
+    };
+    for (const auto& c : cases)
+    {
+        ServeInstaller(c.installer);
+        OfferUpdate(L"9.0", L"Y", InstallerMd5());
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        const size_t logStart = ReadProgramLog().size();
+        EXPECT_EQ(kProbeReturned, RunProbe()) << c.reason;
+        ASSERT_EQ(1u, Boxes(answerer).size()) << c.reason;
+        EXPECT_EQ(L"An error ocured during downloading update.", Boxes(answerer)[0]);
+        EXPECT_NE(std::wstring::npos, ReadProgramLog().substr(logStart).find(
+                                          std::wstring(L"Error:\tThe update installer was refused: ") + c.reason))
+            << c.reason;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((m_folder + L"\\zxq_install.exe").c_str())) << c.reason;
+        EXPECT_EQ(L"", InstallerRecord(0)) << c.reason;
+    }
 }
 
 TEST_F(UpdateHandOverTest, MessagePageIsShownWithoutQuestion)

@@ -232,6 +232,43 @@ TEST_F(UpdateTest, ProxyCredentialsComeFromTheDialog)
     }
 }
 
+TEST_F(UpdateTest, ProxyDialogBelongsToTheDownloadAndEndsWithItsCancel)
+{
+    ASSERT_TRUE(StandIn().SetRoute(L"/files/setup.exe", {{L"body", L"installer"}, {L"auth", L"proxy-basic"},
+                                                          {L"user", L"ann"}, {L"password", L"pw"}}));
+    WriteBytes(m_file, "earlier attempt");
+    HWND progress = nullptr, owner = nullptr;
+    {
+        // The user cancels the download while the proxy asks for credentials.
+        CWindowWatcher canceller(L"Connecting to proxy-server", [&](HWND proxy) {
+            owner = GetWindow(proxy, GW_OWNER);
+            progress = FindWindowW(nullptr, L"Zentrix");
+            PostMessageW(progress, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+        EXPECT_EQ(IDCANCEL, CDownloadProgressDlg(100, kInstallerUrl, m_file).DoModal(nullptr));
+        EXPECT_TRUE(canceller.Done());
+    }
+    EXPECT_NE(progress, nullptr);
+    EXPECT_EQ(owner, progress);
+    // The proxy dialog goes with the download...
+    for (int waited = 0; waited < 5000 && FindWindowW(nullptr, L"Connecting to proxy-server"); waited += 100)
+        Sleep(100);
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Connecting to proxy-server"));
+    {
+        // ...and answering one still open would change nothing.
+        CWindowWatcher typist(L"Connecting to proxy-server", [](HWND proxy) {
+            SetDlgItemTextW(proxy, IDC_PROXY_USER, L"ann");
+            SetDlgItemTextW(proxy, IDC_PROXY_PASSWORD, L"pw");
+            PostMessageW(proxy, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        Sleep(1000); // time for a download that went on to show itself
+    }
+    EXPECT_EQ(1, StandIn().Hits(L"/files/setup.exe"));
+    EXPECT_EQ("earlier attempt", ReadFileBytes(m_file));
+}
+
 TEST_F(UpdateTest, BadDownloadAddressesAreLogged)
 {
     for (const wchar_t* url : {L"http:///setup.exe", L"setup.exe"})

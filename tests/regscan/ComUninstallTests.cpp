@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -138,18 +139,46 @@ TEST(ComScan, FindsExactlyThePlantedBrokenRegistrations)
 
 TEST(PackedProductCode, ReversesAndSwapsTheGroups)
 {
+    const std::wstring longGroup(10000, L'a');
     const struct
     {
-        const wchar_t* text;
-        const wchar_t* packed;
+        std::wstring text;
+        std::wstring packed;
     } cases[] = {
         {L"/x{01234567-89ab-cdef-0123-456789abcdef}", L"76543210ba98fedc1032547698badcfe"},
         {L"/I{ABC-12-3-45678-9}", L"CBA213547689"},
         {L"/x", L""},
         {L"1-2-", L"12"},
+        {L"/x{" + longGroup + L"}", longGroup},
+        {L"/x{" + longGroup, L""},
+        {L"/x{" + longGroup + L"-1-2-3-4-5-6}", longGroup + L"1234"},
     };
     for (const auto& item : cases)
-        EXPECT_EQ(item.packed, PackedProductCode(item.text)) << Narrow(item.text);
+        EXPECT_TRUE(item.packed == PackedProductCode(item.text)) << Narrow(item.text.substr(0, 80));
+}
+
+TEST(PackedProductCode, TakesTheGroupsItsPatternDescribes)
+{
+    // The installer's product code groups: runs of hexadecimal digits that a
+    // closing brace or a hyphen follows.
+    static const std::wregex group(LR"(([\dA-Fa-f]+)(?=[\}-]))");
+    for (const std::wstring& text : RandomTexts(L"0aFg-}{", 24, 4000))
+    {
+        std::wstring packed;
+        int index = 0;
+        for (std::wsregex_iterator match(text.begin(), text.end(), group), end; match != end && index < 5;
+             ++match, ++index)
+        {
+            std::wstring part = match->str(1);
+            if (index < 3)
+                std::reverse(part.begin(), part.end());
+            else
+                for (size_t at = 0; at + 1 < part.size(); at += 2)
+                    std::swap(part[at], part[at + 1]);
+            packed += part;
+        }
+        EXPECT_EQ(packed, PackedProductCode(text)) << Narrow(text);
+    }
 }
 
 TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
@@ -167,6 +196,8 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
     const std::wstring productPresent = TestGuid(20);
     const std::wstring productBroken = TestGuid(21);
     const std::wstring productUnknown = TestGuid(22);
+    // Installers do leave codes far longer than any product's.
+    const std::wstring productOverlong = L"{" + std::wstring(10000, L'a') + L"}";
     CScratchKey products(HKEY_LOCAL_MACHINE, userData);
     products.SetString(L"Products\\" + PackedProductCode(ToLower(productPresent)) + L"\\InstallProperties",
                        L"LocalPackage", presentPackage);
@@ -187,6 +218,7 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
         {L"productPresent", L"A", L"MsiExec.exe /X" + productPresent, {}},
         {L"productBroken", L"B", L"MsiExec.exe /X" + productBroken, {ProblemUninstallInstallerMissing}},
         {L"productUnknown", L"C", L"MsiExec.exe /X" + productUnknown, {ProblemUninstallInstallerMissing}},
+        {L"productOverlong", L"G", L"MsiExec.exe /X" + productOverlong, {ProblemUninstallInstallerMissing}},
         {L"packagePresent", L"D", L"MsiExec.exe /x \"" + presentPackage + L"\"", {}},
         {L"packageMissing", L"E", L"MsiExec.exe /x \"" + folder / L"gone.msi" + L"\"",
          {ProblemUninstallInstallerMissing}},
@@ -205,7 +237,7 @@ TEST(UninstallsScan, FindsExactlyThePlantedBrokenEntries)
             expected.push_back({L"hkey_local_machine\\" + ToLower(path), problem});
     }
     // The installer entries name the product keys of every user without it.
-    for (const std::wstring& product : {productBroken, productUnknown})
+    for (const std::wstring& product : {productBroken, productUnknown, productOverlong})
         expected.push_back({L"hkey_local_machine\\" + ToLower(userData + L"\\Products\\" + PackedProductCode(ToLower(product))),
                             ProblemUninstallInstallerMissing});
 

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <regex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
 #include "shell/Folders.h"
+#include "testbed/HangGuard.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -33,6 +36,52 @@ protected:
     const std::wstring appFolder = folder / L"App Dir";
     const std::wstring app = appFolder + L"\\app.exe";
 };
+
+// The command-line split as two regular expressions describe it, for texts
+// short enough for them.
+std::wstring PatternSplit(const std::wstring& commandLine, std::wstring& arguments)
+{
+    static const std::wregex drivePath(LR"(^"?[A-Za-z]:(\\[^/:"]+)\\[^/:\\"]+\.[^/:\\]*?(?=("|\s|$)))");
+    static const std::wregex bareName(LR"(^"?[^/:\\"]+?\.[^/:\\]*?(?=("|\s|$)))");
+    std::wsmatch match;
+    if (!std::regex_search(commandLine, match, drivePath) && !std::regex_search(commandLine, match, bareName))
+        return commandLine;
+    auto unquoted = [](std::wstring text) {
+        while (!text.empty() && text.back() == L'"')
+            text.pop_back();
+        return text.substr(std::min(text.find_first_not_of(L'"'), text.size()));
+    };
+    const std::wstring file = match.str(0);
+    arguments = unquoted(file.size() < commandLine.size() ? commandLine.substr(file.size() + 1) : std::wstring());
+    return unquoted(file);
+}
+
+// A file-reference scan that judges one value at a time.
+class CValueJudge : public CFileRefsScan
+{
+public:
+    CValueJudge() : CFileRefsScan(std::wstring()) {}
+
+    // True when the text is taken for a reference to a missing file.
+    bool Broken(const std::wstring& text)
+    {
+        const int before = ErrorsFound();
+        std::vector<BYTE> data(reinterpret_cast<const BYTE*>(text.c_str()),
+                               reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
+        CRegValue value(HKEY_CURRENT_USER, L"software\\tessarin", L"path", REG_SZ, data,
+                        static_cast<DWORD>(data.size()), 0);
+        CheckValue(&value);
+        return ErrorsFound() > before;
+    }
+};
+
+std::wstring Repeated(const std::wstring& text, size_t times)
+{
+    std::wstring repeated;
+    for (size_t time = 0; time < times; ++time)
+        repeated += text;
+    return repeated;
+}
 }
 
 TEST_F(FileSeekerTest, FindFileResolvesCommandLines)
@@ -148,6 +197,49 @@ TEST(SplitCommandLine, SplitsTheFilePartFromItsArguments)
         EXPECT_TRUE(item.file == SplitCommandLine(item.commandLine, arguments)) << Narrow(item.commandLine.substr(0, 80));
         EXPECT_TRUE(item.arguments == arguments) << Narrow(item.commandLine.substr(0, 80));
     }
+}
+
+TEST(SplitCommandLine, FindsWhatItsPatternsDescribe)
+{
+    // Short texts of the characters that matter, as they are and after the
+    // start of a drive path.
+    for (const std::wstring& tail : RandomTexts(L"a.\\/:\" \t", 14, 4000))
+    {
+        for (const std::wstring& text : {tail, L"C:\\" + tail, L"\"c:\\a" + tail})
+        {
+            std::wstring expectedArguments = L"<unchanged>";
+            std::wstring arguments = expectedArguments;
+            const std::wstring expected = PatternSplit(text, expectedArguments);
+            EXPECT_EQ(expected, SplitCommandLine(text, arguments)) << Narrow(text);
+            EXPECT_EQ(expectedArguments, arguments) << Narrow(text);
+        }
+    }
+}
+
+// Values no file path resembles, each as long as a registry value may well
+// be: the scan judges each of them, with the answers that hold for paths of
+// real files.
+TEST_F(FileSeekerTest, LongValuesAreJudgedAsShortOnes)
+{
+    const struct
+    {
+        const char* what;
+        std::wstring text;
+        bool broken;
+    } cases[] = {
+        {"a space every other character", L"c:\\" + Repeated(L"a ", 30000), true},
+        {"the same after a folder", appFolder + L"\\" + Repeated(L"a ", 30000), true},
+        {"a present program with many arguments", app + Repeated(L" a", 30000), false},
+        {"a folder named again and again", appFolder + Repeated(L"\\.", 2000) + L"\\missing.exe", true},
+        {"the same for a present program", appFolder + Repeated(L"\\.", 2000) + L"\\app.exe", false},
+        {"dots after a folder, in many paths", Repeated(L"C:\\x\\" + std::wstring(2043, L'.') + L"/;", 29), true},
+        {"many paths before a present program", Repeated(L"c:\\" + Repeated(L"a ", 1000) + L";", 50) + app, false},
+        {"many paths before a missing one", Repeated(app + L";", 5000) + folder / L"missing.exe", true},
+    };
+    CHangGuard guard("judging long values", 120000);
+    CValueJudge judge;
+    for (const auto& item : cases)
+        EXPECT_EQ(item.broken, judge.Broken(item.text)) << item.what;
 }
 
 TEST_F(FileSeekerTest, AbsoluteAndMissingPaths)

@@ -4,11 +4,28 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 
 #include "regscan/RegKey.h"
 #include "tests/shell/ShellTestSupport.h"
 
 using namespace RegistryKelvadorLib;
+
+std::vector<std::wstring> RandomTexts(const std::wstring& alphabet, size_t longest, int count)
+{
+    std::mt19937 random(18);
+    std::uniform_int_distribution<size_t> length(0, longest);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::vector<std::wstring> texts;
+    for (int index = 0; index < count; ++index)
+    {
+        std::wstring text(length(random), L' ');
+        for (wchar_t& character : text)
+            character = alphabet[pick(random)];
+        texts.push_back(text);
+    }
+    return texts;
+}
 
 CScratchKey::CScratchKey(HKEY root, const std::wstring& path) : m_root(root), m_path(path)
 {

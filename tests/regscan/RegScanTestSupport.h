@@ -42,6 +42,10 @@ private:
 // A name no other test program uses at the same time.
 std::wstring UniqueName(const std::wstring& stem);
 
+// Texts of up to `longest` characters drawn from the alphabet, the same
+// ones on every run.
+std::vector<std::wstring> RandomTexts(const std::wstring& alphabet, size_t longest, int count);
+
 // The bytes of a wide text, without terminator.
 std::string WideBytes(const std::wstring& text);
 

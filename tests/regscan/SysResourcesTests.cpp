@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <process.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -145,12 +146,14 @@ unsigned __stdcall RunTest(void* test)
 }
 
 // Runs the test on a worker, as the pool does, while this thread plays the
-// main window.
-RunRecord RunRecorded(CSysResoucesConsumed& test)
+// main window, which is told of each posted progress.
+RunRecord RunRecorded(CSysResoucesConsumed& test, const std::function<void()>& onPosted = nullptr)
 {
     RunRecord record;
-    CMessageWindow window([&record](UINT, WPARAM percent, LPARAM lParam) {
+    CMessageWindow window([&record, &onPosted](UINT, WPARAM percent, LPARAM lParam) {
         (InSendMessage() ? record.progress.sent : record.progress.posted).push_back(static_cast<int>(percent));
+        if (!InSendMessage() && onPosted)
+            onPosted();
         record.progress.allOfGroup5 = record.progress.allOfGroup5 && HIWORD(lParam) == 5;
         return 0;
     });
@@ -311,9 +314,8 @@ TEST_F(SystemTestRun, ARepairedComputerReportsNoErrorsButLogsThem)
     EXPECT_EQ(section[3], L"reg_errors=0");
 }
 
-TEST_F(SystemTestRun, CancelDuringSamplingKeepsTheSamplesAndRunsTheLaterSteps)
+TEST_F(SystemTestRun, CancelDuringSamplingKeepsTheSamplesAndRunsNoScan)
 {
-    const RunRecord& baseline = Baseline();
     CScriptedSysTest test(&scanner);
     // Samples that could not be taken (0) are left out of the average.
     test.processScript = {11, 0, 13};
@@ -326,12 +328,46 @@ TEST_F(SystemTestRun, CancelDuringSamplingKeepsTheSamplesAndRunsTheLaterSteps)
     EXPECT_TRUE(Logged(record, L"SYS TEST: cancel test"));
     // Counting startup programs stops at its first check.
     EXPECT_EQ(test.GetStartupPrograms(), 0);
-    // The scans still ran, in full.
-    EXPECT_EQ(record.counts, baseline.counts);
+    // No scan is started once the test is cancelled; the steps after the
+    // scans still run.
+    EXPECT_EQ(record.log.find(L"SYS TEST: Scan "), std::wstring::npos);
+    EXPECT_EQ(record.counts, std::vector<size_t>(record.counts.size(), 0));
     EXPECT_TRUE(Logged(record, SummaryLine(record.counts)));
     EXPECT_TRUE(Logged(record, L"SYS TEST: end test"));
     // Nothing is sent or posted once the test is cancelled.
     EXPECT_EQ(record.progress.sent, (std::vector<int>{0, 20, 26}));
     EXPECT_TRUE(record.progress.posted.empty());
-    EXPECT_EQ(Section(test)[3], FormatText(L"reg_errors=%u", static_cast<unsigned>(test.GetErrors().GetTotalCount())));
+    EXPECT_EQ(Section(test)[3], L"reg_errors=0");
+}
+
+TEST_F(SystemTestRun, CancelDuringAScanStartsNoFurtherScan)
+{
+    CSysResoucesConsumed test(&scanner);
+    // Cancelled at the first progress of the scans, as a Stop would.
+    size_t scansAtCancel = 0;
+    bool cancelled = false;
+    auto scansLogged = [](const std::wstring& log) {
+        size_t scans = 0;
+        for (size_t at = log.find(L"SYS TEST: Scan "); at != std::wstring::npos; at = log.find(L"SYS TEST: Scan ", at + 1))
+            ++scans;
+        return scans;
+    };
+    const size_t logStart = ReadProgramLog().size();
+    const RunRecord record = RunRecorded(test, [&] {
+        if (cancelled)
+            return;
+        cancelled = true;
+        test.Cancel();
+        scansAtCancel = scansLogged(ReadProgramLog().substr(logStart));
+    });
+
+    ASSERT_TRUE(cancelled);
+    // The scan that was starting when the cancel came may have logged its
+    // line after it; none after that one.
+    const size_t scans = scansLogged(record.log);
+    EXPECT_GE(scans, 1u);
+    EXPECT_LE(scans, scansAtCancel + 1);
+    EXPECT_LT(scans, 10u);
+    EXPECT_TRUE(Logged(record, SummaryLine(record.counts)));
+    EXPECT_TRUE(Logged(record, L"SYS TEST: end test"));
 }

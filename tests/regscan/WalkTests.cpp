@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -10,6 +11,7 @@
 #include "engine/ScopedHandle.h"
 #include "regscan/RegistryScaner.h"
 #include "regscan/ScanTypes.h"
+#include "testbed/HangGuard.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -111,6 +113,61 @@ TEST_F(WalkTest, SubkeysShareTheIntervalAndDepthLimitsTheWalk)
     // Paths below the start reach the check in lower case.
     for (const CheckedValue& value : scan.checked)
         EXPECT_TRUE(EndsWith(value.keyPath, L"\\deeper")) << Narrow(value.keyPath);
+}
+
+// Names read while the key changes under the reading: it ends at the count
+// found at the start, skips a name that does not fit and ends at a failure
+// that would come back at every further index.
+TEST_F(WalkTest, SubkeyNamesStopAtTheQueriedCountAndAtAFailure)
+{
+    enum Change
+    {
+        Unchanged,
+        KeyDeleted,
+        SubkeysAdded,
+    };
+    const struct
+    {
+        const char* what;
+        Change change;
+        DWORD longestName;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {"unchanged", Unchanged, 8, {L"a", L"bbbbbbbb", L"c"}},
+        {"a name too long for the buffer", Unchanged, 1, {L"a", L"c"}},
+        {"key deleted after the first name", KeyDeleted, 8, {L"a"}},
+        {"subkeys added after the first name", SubkeysAdded, 8, {L"a", L"bbbbbbbb", L"c"}},
+    };
+    CHangGuard guard("reading subkey names", 60000);
+    for (const auto& item : cases)
+    {
+        const std::wstring path = key / UniqueName(L"names");
+        for (const wchar_t* name : {L"a", L"bbbbbbbb", L"c"})
+            key.CreateKey(path.substr(key.Path().size() + 1) + L"\\" + name);
+        CScopedKey open;
+        ASSERT_EQ(ERROR_SUCCESS, open.Open(HKEY_CURRENT_USER, path, KEY_READ));
+        KeyCounts counts;
+        ASSERT_EQ(ERROR_SUCCESS, QueryCounts(open.Get(), counts));
+        CSubkeyNames names(open.Get(), counts.subkeys, item.longestName);
+        std::vector<std::wstring> read;
+        std::wstring name;
+        while (names.Next(name))
+        {
+            read.push_back(name);
+            if (read.size() > 1)
+                continue;
+            if (item.change == KeyDeleted)
+            {
+                EXPECT_EQ(ERROR_SUCCESS, SHDeleteKeyW(HKEY_CURRENT_USER, path.c_str())) << item.what;
+            }
+            if (item.change == SubkeysAdded)
+            {
+                for (const wchar_t* added : {L"d", L"e"})
+                    key.CreateKey(path.substr(key.Path().size() + 1) + L"\\" + added);
+            }
+        }
+        EXPECT_EQ(item.names, read) << item.what;
+    }
 }
 
 TEST_F(WalkTest, EmptyStartPathMakesBareChildNames)

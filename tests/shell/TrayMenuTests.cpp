@@ -33,11 +33,16 @@ TEST(TrayMenu, OffersWhatTheRunStateAllows)
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {"idle", {false, false, false, threeLanguages}, {kTrayStartTest, -3, kTrayCheckForUpdates, 0, kTrayExit}},
-        {"running", {false, true, false, threeLanguages}, {kTrayStopTest, kTrayPauseTest, -3, 0, kTrayExit}},
-        {"paused", {false, true, true, threeLanguages}, {kTrayStopTest, kTrayResumeTest, -3, 0, kTrayExit}},
-        {"stopping", {true, true, false, threeLanguages}, {-3, 0, kTrayExit}},
-        {"one language", {false, false, false, {L"English"}}, {kTrayStartTest, kTrayCheckForUpdates, 0, kTrayExit}},
+        {"idle", {false, false, false, false, threeLanguages},
+         {kTrayStartTest, -3, kTrayCheckForUpdates, 0, kTrayExit}},
+        {"running", {false, true, false, false, threeLanguages}, {kTrayStopTest, kTrayPauseTest, -3, 0, kTrayExit}},
+        {"paused", {false, true, true, false, threeLanguages}, {kTrayStopTest, kTrayResumeTest, -3, 0, kTrayExit}},
+        {"stopping", {true, true, false, false, threeLanguages}, {-3, 0, kTrayExit}},
+        {"one language", {false, false, false, false, {L"English"}},
+         {kTrayStartTest, kTrayCheckForUpdates, 0, kTrayExit}},
+        // An update check or download: nothing that starts, checks or exits.
+        {"updating", {false, false, false, true, threeLanguages}, {-3}},
+        {"updating, one language", {false, false, false, true, {L"English"}}, {}},
     };
     for (const Case& test : cases)
     {
@@ -49,7 +54,7 @@ TEST(TrayMenu, OffersWhatTheRunStateAllows)
 
 TEST(TrayMenu, LanguageItemsCarryTheirIndexAndName)
 {
-    HMENU menu = BuildTrayMenu({false, false, false, {L"English", L"Deutsch"}});
+    HMENU menu = BuildTrayMenu({false, false, false, false, {L"English", L"Deutsch"}});
     HMENU languages = GetSubMenu(menu, 1);
     ASSERT_NE(languages, nullptr);
     wchar_t name[32] = {};

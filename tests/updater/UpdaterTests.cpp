@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <string>
 
@@ -70,7 +71,8 @@ protected:
             CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
                                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                              OPEN_EXISTING, 0, nullptr));
-            if (file)
+            // Read once the recorder has written its line into the file it created.
+            if (file && GetFileSize(file.Get(), nullptr) != 0)
             {
                 std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
                 DWORD read = 0;
@@ -106,8 +108,81 @@ protected:
         CloseHandle(process.hProcess);
     }
 
+    // Starts the updater as a debugger would and, before its own code reads
+    // its command line, starts a sleeper and puts the sleeper's id on that
+    // line: the id the updater waits for then names a process created after
+    // the updater, as when an ended program's id has been reused.
+    CScopedHandle StartUpdaterForYoungerProcess(PROCESS_INFORMATION& younger)
+    {
+        std::wstring commandLine = L"\"" + m_folder + L"\\updater.exe\" " + kIdPlaceholder;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION updater = {};
+        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                            m_temp.c_str(), &startup, &updater))
+            return CScopedHandle();
+        CloseHandle(updater.hThread);
+        DebugSetProcessKillOnExit(FALSE);
+        DEBUG_EVENT event = {};
+        bool written = false;
+        while (!written && WaitForDebugEvent(&event, 10000))
+        {
+            if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT)
+                CloseHandle(event.u.LoadDll.hFile);
+            if (event.dwDebugEventCode != EXIT_PROCESS_DEBUG_EVENT && PlaceholderOffset(updater.hProcess) != 0)
+            {
+                if (!younger.hProcess)
+                    younger = StartSleeper();
+                written = WriteProcessId(updater.hProcess, younger.dwProcessId);
+            }
+            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+        }
+        DebugActiveProcessStop(updater.dwProcessId);
+        return CScopedHandle(updater.hProcess);
+    }
+
     std::wstring m_temp;
     std::wstring m_folder;
+
+private:
+    static constexpr const wchar_t* kIdPlaceholder = L"0000000000";
+
+    // Where the placeholder sits in the process's command line (its address),
+    // or 0 while the command line is not readable yet.
+    static ULONG_PTR PlaceholderOffset(HANDLE process)
+    {
+        using QueryProcess = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+        const auto query = reinterpret_cast<QueryProcess>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+        PROCESS_BASIC_INFORMATION basic = {};
+        PEB peb = {};
+        RTL_USER_PROCESS_PARAMETERS parameters = {};
+        if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0 ||
+            !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof(peb), nullptr) ||
+            !peb.ProcessParameters ||
+            !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof(parameters), nullptr) ||
+            !parameters.CommandLine.Buffer)
+            return 0;
+        std::wstring line(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+        if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, &line[0], line.size() * sizeof(wchar_t),
+                               nullptr))
+            return 0;
+        const size_t at = line.rfind(kIdPlaceholder);
+        if (at == std::wstring::npos)
+            return 0;
+        return reinterpret_cast<ULONG_PTR>(parameters.CommandLine.Buffer + at);
+    }
+
+    // Replaces the placeholder with the id, right-aligned behind blanks.
+    static bool WriteProcessId(HANDLE process, DWORD processId)
+    {
+        const ULONG_PTR address = PlaceholderOffset(process);
+        const std::wstring digits = FormatText(L"%10lu", processId);
+        return address != 0 && WriteProcessMemory(process, reinterpret_cast<void*>(address), digits.c_str(),
+                                                   digits.size() * sizeof(wchar_t), nullptr);
+    }
 };
 }
 
@@ -152,6 +227,22 @@ TEST_F(UpdaterTest, WaitsForTheProcessNamedFirstOnTheLine)
     EndSleeper(running);
     EXPECT_EQ(0u, WaitForExit(updater, 20000));
     EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EXPECT_TRUE(answerer.Texts().empty());
+}
+
+TEST_F(UpdaterTest, ProcessCreatedAfterTheUpdaterCountsAsEnded)
+{
+    PROCESS_INFORMATION younger = {};
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdaterForYoungerProcess(younger);
+    ASSERT_TRUE(updater);
+    ASSERT_NE(younger.hProcess, nullptr) << "the updater's command line was not reached";
+    // Installs at once, although the process under that id keeps running.
+    EXPECT_EQ(0u, WaitForExit(updater, 10000));
+    EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(younger.hProcess, 0));
+    EndSleeper(younger);
+    WaitForExit(updater, 40000);
     EXPECT_TRUE(answerer.Texts().empty());
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+
+// Texts of the language files used as printf formats. A translation may
+// hold any text, so it is used as a format only when it reads exactly the
+// arguments its English default reads.
+
+// True when the text's conversion specifications ("%%" aside) are, in
+// order and character for character, those of the reference format. A "%"
+// at the end of the text counts as a specification of its own. One pass
+// over each text.
+bool HasConversionsOf(const wchar_t* text, const wchar_t* reference);
+
+// The UI text of the id when it has the conversions of its English
+// default; otherwise, with one log line, the English default.
+const wchar_t* GetFormatText(int id, const wchar_t* englishDefault);
