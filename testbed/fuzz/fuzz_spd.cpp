@@ -18,7 +18,10 @@ SpdImage Shape(BYTE type, BYTE cycleTime)
     image[0] = 0x80;
     image[1] = 0x08;
     image[2] = type;
-    image[kSpdCycleTimeByte] = cycleTime;
+    image[9] = cycleTime; // the older types' cycle time
+    image[12] = cycleTime; // DDR3: in medium time-base units
+    image[10] = 1;
+    image[11] = 8;
     image[64] = 0x7F; // one continuation code, then the maker
     image[65] = 0xCE;
     return image;
@@ -44,14 +47,17 @@ FuzzOutcome Decode(const std::string& input)
     const DWORD type = SpdMemoryTypeOf(image);
     if (type != kSpdUnknown && type != kSpdSdram && type != kSpdDdr && type != kSpdDdr2 && type != kSpdDdr3)
         return FuzzOutcome::Fail("unknown memory type " + std::to_string(type));
-    // The fastest cycle time a byte can say is 0.1 ns.
-    const WORD frequency = SpdFrequency(type, image[kSpdCycleTimeByte]);
+    // The fastest cycle time the older types can say is 0.1 ns; DDR3 gives 0
+    // for one shorter than its clock can express.
+    const WORD frequency = SpdFrequency(image);
     if (frequency > 10000)
         return FuzzOutcome::Fail("clock of " + std::to_string(frequency) + " MHz");
     BYTE bank = 0;
     BYTE code = 0;
     SpdManufacturer(image, bank, code);
-    if (bank > 8)
+    // DDR3 counts continuation codes in seven bits, the older types in a run
+    // of at most eight bytes.
+    if (bank > (type == kSpdDdr3 ? 127 : 8))
         return FuzzOutcome::Fail("manufacturer bank " + std::to_string(bank));
     return FuzzOutcome();
 }
