@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -110,8 +111,9 @@ FuzzOutcome Check(const std::string& input)
     std::map<std::wstring, std::string> written;
     for (const LogFile& file : Deserialize(input))
         written[FileName(file.name)] = file.content;
-    for (const auto& file : written)
-        FuzzWriteFile(folder + file.first, file.second);
+    // A name too long for a path is no file: it is left out.
+    for (auto file = written.begin(); file != written.end();)
+        file = FuzzWriteFile(folder + file->first, file->second) ? std::next(file) : written.erase(file);
     CleanerLogsShowRepair(folder);
     // The logs are the cleaner's: reading them changes none.
     for (const auto& file : written)
