@@ -336,6 +336,14 @@ Tally RunReader(const FuzzReader& reader, const Options& options)
     return tally;
 }
 
+// A crash ends the process at once with the exception code: Wine would
+// otherwise start its debugger, which holds the crashed process for ever.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* exception)
+{
+    TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int RunParent(const std::vector<FuzzReader>& readers, const Options& options)
 {
     CreateDirectoryW(options.out.c_str(), nullptr);
@@ -402,6 +410,7 @@ int RunFuzzProgram(int argc, wchar_t** argv, const std::vector<FuzzReader>& read
     }
     // Crashes end the child at once, without a dialog.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
     if (!options.replay.empty() || options.child)
     {
         if (setUp && !setUp())
