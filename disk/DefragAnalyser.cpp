@@ -134,12 +134,20 @@ void CDefragAnalyser::ReadReport(HANDLE readEnd)
     CUtf16Collector output;
     char piece[kReadPiece];
     DWORD read = 0;
+    size_t seen = 0;
     while (ReadFile(readEnd, piece, kReadPiece, &read, nullptr))
     {
         output.Append(piece, read);
-        int progress = ParseProgress(output.Text());
-        if (progress >= 0)
-            m_progress = progress;
+        // Only a "%" in the new text changes the progress; reading the whole
+        // output again for every piece would cost its square on a long report.
+        const std::wstring& text = output.Text();
+        if (text.find(L'%', seen) != std::wstring::npos)
+        {
+            int progress = ParseProgress(text.substr(seen >= 3 ? seen - 3 : 0));
+            if (progress >= 0)
+                m_progress = progress;
+        }
+        seen = text.size();
         if (m_cancel)
             return;
     }

@@ -1,6 +1,5 @@
 #include "disk/DefragReport.h"
 
-#include <cmath>
 #include <cwchar>
 #include <cstdlib>
 #include <vector>
@@ -30,12 +29,14 @@ std::wstring BeforePercent(const std::wstring& token)
 
 // A figure without a number is no result: an error message that happens to
 // fit a rule (Windows 7 names the volume in parentheses) must not read as 0 %.
+// Nor is a figure outside 0..100: the disk's score term would turn negative
+// or pass its maximum.
 bool ReadFigure(const std::wstring& figure, double& percent)
 {
     Log(FormatText(L"fragmentation = %ls%%", figure.c_str()));
     wchar_t* end = nullptr;
     double value = std::wcstod(figure.c_str(), &end);
-    if (end == figure.c_str() || !std::isfinite(value))
+    if (end == figure.c_str() || !(value >= 0 && value <= 100))
         return false;
     percent = value;
     return true;
@@ -84,5 +85,7 @@ int ParseProgress(const std::wstring& output)
     size_t start = percentSign >= 3 ? percentSign - 3 : 0;
     std::wstring digits = output.substr(start, percentSign - start);
     boost::algorithm::trim(digits);
-    return static_cast<int>(std::wcstol(digits.c_str(), nullptr, 10));
+    // "999%" in a damaged report is no progress to show.
+    const long percent = std::wcstol(digits.c_str(), nullptr, 10);
+    return percent >= 0 && percent <= 100 ? static_cast<int>(percent) : -1;
 }

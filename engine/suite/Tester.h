@@ -89,7 +89,8 @@ public:
 
     // The last total score ("zxq_ls") and percentage ("zxq_lp") in the
     // application data folder. A file that is missing or shorter than its
-    // value is logged and leaves the total as it is, or reads as 0.
+    // value, or holds a negative total or a percentage that is no number
+    // from 0 to 100, is logged and leaves the total as it is, or reads as 0.
     // SaveLastScore writes only a total that this process loaded or
     // computed: a process that never got that far (a one-shot command, a
     // second instance) leaves the stored score alone.

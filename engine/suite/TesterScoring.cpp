@@ -94,8 +94,17 @@ void CTester::SaveLastScore() const
 
 void CTester::LoadLastScore()
 {
-    if (LoadValue(kLastScoreFile, &m_totalScore, sizeof(m_totalScore)))
-        m_totalScoreKnown = true;
+    // Totals are sums of non-negative scores: a negative one is a damaged file.
+    int total = 0;
+    if (!LoadValue(kLastScoreFile, &total, sizeof(total)))
+        return;
+    if (total < 0)
+    {
+        LogError(L"Cannot load last scores", ERROR_INVALID_DATA);
+        return;
+    }
+    m_totalScore = total;
+    m_totalScoreKnown = true;
 }
 
 void CTester::SaveLastPercentage() const
@@ -107,6 +116,14 @@ void CTester::SaveLastPercentage() const
 double CTester::LoadLastPercentage() const
 {
     double percentage = 0;
-    LoadValue(kLastPercentageFile, &percentage, sizeof(percentage));
+    if (!LoadValue(kLastPercentageFile, &percentage, sizeof(percentage)))
+        return 0;
+    // The window shows it as a whole number: NaN, infinities and values
+    // outside 0..100 (a damaged file) would show as nonsense.
+    if (!(percentage >= 0 && percentage <= 100))
+    {
+        LogError(L"Cannot load last scores", ERROR_INVALID_DATA);
+        return 0;
+    }
     return percentage;
 }

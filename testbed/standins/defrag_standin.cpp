@@ -8,6 +8,9 @@
 //   TESSARIN_DEFRAG_FAIL           drive letters whose analysis fails
 //   TESSARIN_DEFRAG_MODE           "hang": never finishes until killed;
 //                                  "burst": 300 fast lines before the report
+//   TESSARIN_DEFRAG_REPORT         a file of UTF-16LE text written as the
+//                                  whole output instead (the hostile-input
+//                                  campaign's generated reports)
 #include <windows.h>
 #include <cwchar>
 #include <cwctype>
@@ -98,10 +101,27 @@ void WriteReport(ReportForm form, wchar_t drive, double fragmentation)
         break;
     }
 }
+
+// Writes the file's text to the console in pieces the console takes.
+bool WriteReportFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    wchar_t piece[4096];
+    DWORD read = 0;
+    while (ReadFile(file, piece, sizeof(piece), &read, nullptr) && read >= sizeof(wchar_t))
+        Write(std::wstring(piece, read / sizeof(wchar_t)));
+    CloseHandle(file);
+    return true;
+}
 }
 
 int wmain(int argc, wchar_t** argv)
 {
+    const std::wstring reportFile = Environment(L"TESSARIN_DEFRAG_REPORT", L"");
+    if (!reportFile.empty())
+        return WriteReportFile(reportFile) ? 0 : 2;
     ReportForm form = SeenForm();
     Write(L"Windows Disk Defragmenter\nCopyright (c) Stand-in Software. All rights reserved.\n");
 

@@ -73,6 +73,18 @@ TEST(DefragReport, TextWithoutAFigureIsNoResult)
            true, false);
 }
 
+// Replays of the hostile-input campaign: a figure outside 0..100 would give
+// the disk a negative score term or one above its maximum.
+TEST(DefragReport, FiguresOutsideZeroToHundredAreNoResult)
+{
+    Parsed(L"a = b = c = 250% d", true, false);
+    Parsed(L"a = b = c = -1% d", true, false);
+    Parsed(L"a=b=c=d= 1e308 %", false, false);
+    Parsed(L"(()) 65535% x", false, false);
+    EXPECT_DOUBLE_EQ(0, Parsed(L"a = b = c = 0% d", true));
+    EXPECT_DOUBLE_EQ(100, Parsed(L"a = b = c = 100% d", true));
+}
+
 TEST(DefragReport, ProgressReadsUpToThreeCharactersBeforeTheLastPercentSign)
 {
     EXPECT_EQ(-1, ParseProgress(L"Invoking analysis on (C:)..."));
@@ -82,6 +94,9 @@ TEST(DefragReport, ProgressReadsUpToThreeCharactersBeforeTheLastPercentSign)
     EXPECT_EQ(100, ParseProgress(L"Analysis: 100% complete..."));
     EXPECT_EQ(7, ParseProgress(L"7%"));
     EXPECT_EQ(60, ParseProgress(L"Analysis: 40% complete...Analysis: 60% complete..."));
+    // A figure no progress bar can show.
+    EXPECT_EQ(-1, ParseProgress(L"Analysis: 999% complete..."));
+    EXPECT_EQ(-1, ParseProgress(L"Analysis: -5% complete..."));
 }
 
 TEST(Utf16Collector, UnitSplitAcrossPiecesIsCompletedNotCorrupted)

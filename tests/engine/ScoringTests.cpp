@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <climits>
+#include <cmath>
 
 #include <memory>
 #include <string>
@@ -213,6 +215,36 @@ TEST_F(Scoring, MissingOrShortFilesLeaveValuesAndAreLogged)
     // Nothing was loaded, so exit leaves the short file as it was.
     tester.reset();
     EXPECT_EQ(std::vector<unsigned char>({0x39, 0x30}), ReadBytes(lastScore.Path()));
+}
+
+// Replays of the hostile-input campaign (zxq_ls, zxq_lp): damaged values
+// read as nothing loaded, and exit leaves the file alone.
+TEST_F(Scoring, DamagedValuesReadAsNothingLoaded)
+{
+    const int totals[] = {-1, INT_MIN};
+    for (int total : totals)
+    {
+        WriteBytes(lastScore.Path(), &total, sizeof(total));
+        UseScores({});
+        tester->CreateTests();
+        EXPECT_EQ(0, tester->GetTotalScore()) << total;
+        tester.reset();
+        EXPECT_EQ(sizeof(total), ReadBytes(lastScore.Path()).size());
+    }
+
+    UseScores({});
+    const double percentages[] = {NAN, INFINITY, -INFINITY, -1, -1e-300, 100.0001, 1e300};
+    for (double percentage : percentages)
+    {
+        WriteBytes(lastPercentage.Path(), &percentage, sizeof(percentage));
+        EXPECT_EQ(0.0, tester->LoadLastPercentage()) << percentage;
+    }
+    const double edges[] = {0, 100};
+    for (double percentage : edges)
+    {
+        WriteBytes(lastPercentage.Path(), &percentage, sizeof(percentage));
+        EXPECT_EQ(percentage, tester->LoadLastPercentage());
+    }
 }
 
 TEST_F(Scoring, PercentageFileKeepsTheFullValue)

@@ -13,6 +13,7 @@
 #include "regscan/ScanTypes.h"
 #include "regscan/ShortcutsScan.h"
 #include "base/StringFormat.h"
+#include "testbed/support/ShortcutFile.h"
 #include "tests/regscan/PlantedEntries.h"
 #include "tests/regscan/RegScanTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"

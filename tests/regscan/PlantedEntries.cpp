@@ -1,8 +1,5 @@
 #include "tests/regscan/PlantedEntries.h"
 
-#include <shlobj.h>
-
-#include "base/ComSupport.h"
 
 CPlantedValue::CPlantedValue(HKEY root, std::wstring path, std::wstring name, const std::wstring& text)
     : m_root(root), m_path(std::move(path)), m_name(std::move(name))
@@ -22,16 +19,4 @@ CPlantedValue::~CPlantedValue()
         return;
     RegDeleteValueW(key, m_name.c_str());
     RegCloseKey(key);
-}
-
-bool CreateShortcut(const std::wstring& link, const std::wstring& target)
-{
-    CComPointer<IShellLinkW> shortcut;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(shortcut.Receive()))) ||
-        FAILED(shortcut->SetPath(target.c_str())))
-        return false;
-    CComPointer<IPersistFile> file;
-    return SUCCEEDED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive()))) &&
-           SUCCEEDED(file->Save(link.c_str(), TRUE));
 }

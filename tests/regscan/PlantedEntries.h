@@ -18,6 +18,3 @@ private:
     std::wstring m_path;
     std::wstring m_name;
 };
-
-// Saves a shell shortcut to the target; needs COM on the calling thread.
-bool CreateShortcut(const std::wstring& link, const std::wstring& target);
