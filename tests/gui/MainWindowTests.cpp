@@ -207,7 +207,9 @@ TEST_F(MainWindow, RunsFromBeginTestToTheResultAndBackToIdle)
     EXPECT_TRUE(ShowsRunning(*host));
 
     // Cancel Scan: the window keeps running, showing that it stops, until
-    // the run reports that it has stopped.
+    // the run reports that it has stopped. The stop comes once the tests
+    // are inside a unit: one stopped before its first unit ends at once.
+    ASSERT_TRUE(WaitUntil([&] { return host->ProgressPosition() > 0; }));
     ASSERT_TRUE(host->Click(IDC_CANCEL_SCAN));
     EXPECT_EQ(host->Text(IDC_STATUS), L"Please wait while test is stopped.");
     EXPECT_TRUE(ShowsRunning(*host));
