@@ -87,12 +87,12 @@ public:
             m_system = std::wstring(folder) + L"\\Sysnative\\defrag.exe";
         else if (GetSystemDirectoryW(folder, MAX_PATH))
             m_system = std::wstring(folder) + L"\\defrag.exe";
-        CopyFileW(wow64 ? (builds + L"ship-x64\\bin\\defrag.exe").c_str() : own.c_str(), m_system.c_str(), FALSE);
+        CopyFileW(wow64 ? (builds + L"ship-x64\\testbed-bin\\defrag.exe").c_str() : own.c_str(), m_system.c_str(), FALSE);
 
         if (GetSystemWow64DirectoryW(folder, MAX_PATH))
         {
             m_wow64 = std::wstring(folder) + L"\\defrag.exe";
-            if (wow64 || !CopyFileW((builds + L"ship-x86\\bin\\defrag.exe").c_str(), m_wow64.c_str(), FALSE))
+            if (wow64 || !CopyFileW((builds + L"ship-x86\\testbed-bin\\defrag.exe").c_str(), m_wow64.c_str(), FALSE))
                 CopyFileW(own.c_str(), m_wow64.c_str(), FALSE);
         }
     }
