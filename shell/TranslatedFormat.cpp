@@ -7,7 +7,7 @@
 
 namespace
 {
-// Moves the cursor past the next conversion specification, "%%" skipped,
+// Moves the cursor past the next conversion, "%%" skipped,
 // and returns where it began; null at the end of the text.
 const wchar_t* NextConversion(const wchar_t*& cursor)
 {

@@ -4,9 +4,9 @@
 // hold any text, so it is used as a format only when it reads exactly the
 // arguments its English default reads.
 
-// True when the text's conversion specifications ("%%" aside) are, in
+// True when the text's conversions ("%%" aside) are, in
 // order and character for character, those of the reference format. A "%"
-// at the end of the text counts as a specification of its own. One pass
+// at the end of the text counts as a conversion of its own. One pass
 // over each text.
 bool HasConversionsOf(const wchar_t* text, const wchar_t* reference);
 
