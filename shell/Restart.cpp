@@ -1,5 +1,7 @@
 #include "shell/Restart.h"
 
+#include <reason.h>
+
 #include "base/Folders.h"
 #include "base/ScopedHandle.h"
 #include "shell/Module.h"
@@ -57,8 +59,10 @@ const RestartCalls kSystemRestartCalls = {ExitWindowsEx, StartProgram};
 void RestartComputer(const RestartCalls& calls)
 {
     // "ExitWindowsEx": EWX_FORCEIFHUNG ends only applications that do not
-    // answer; EWX_FORCE would end every one without letting it save.
-    if (EnableShutdownPrivilege() && calls.exitWindows(EWX_REBOOT | EWX_FORCEIFHUNG, 0))
+    // answer; EWX_FORCE would end every one without letting it save. The
+    // reason is a planned installation (0 would be logged as unplanned).
+    const DWORD reason = SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION | SHTDN_REASON_FLAG_PLANNED;
+    if (EnableShutdownPrivilege() && calls.exitWindows(EWX_REBOOT | EWX_FORCEIFHUNG, reason))
         return;
     // By its full path: a bare "shutdown" would be looked for in the
     // current folder first.
