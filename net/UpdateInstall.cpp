@@ -42,8 +42,9 @@ CScopedHandle HoldInstaller(const std::wstring& path)
 
 // Starts the updater with this process's id and the held installer, which
 // it inherits and keeps until the installer has started; true when it runs.
-// The updater is the only child started with inheritance, and at this
-// point the program holds no other inheritable handle (no run is going).
+// Nothing else is inherited: the program's only other inheritable handles
+// are the analysis helper's pipe ends, which exist only during a run, and
+// no run is going here.
 bool StartUpdater(HANDLE installer)
 {
     if (!SetHandleInformation(installer, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
