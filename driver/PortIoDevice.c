@@ -355,19 +355,22 @@ static NTSTATUS OpenPortRequest(PFILE_OBJECT owner, const ULONG* in, ULONG* toke
     return STATUS_INSUFFICIENT_RESOURCES;
 }
 
-static ULONG ReadPort(const struct OpenPort* port)
+static NTSTATUS ReadPort(const struct OpenPort* port, ULONG* value)
 {
     ULONG address = port->process->configAddress;
-    ULONG value = NO_FUNCTION;
     if (port->port == CONFIG_ADDRESS_PORT)
-        return address;
-    if (port->port == CONFIG_DATA_PORT)
+        *value = address;
+    else if (port->port == CONFIG_DATA_PORT)
     {
-        if ((address & CONFIG_ENABLE) && !PortBackEndReadPciConfig(address & ~3u, &value))
-            value = NO_FUNCTION;
-        return value;
+        *value = NO_FUNCTION;
+        if ((address & CONFIG_ENABLE) && !PortBackEndReadPciConfig(address & ~3u, value))
+            *value = NO_FUNCTION;
     }
-    return port->process->host[port->port - host.base];
+    else if (IsHostPort(port->port))
+        *value = port->process->host[port->port - host.base];
+    else
+        return STATUS_DEVICE_NOT_CONNECTED; /* its controller went away */
+    return STATUS_SUCCESS;
 }
 
 static NTSTATUS WritePort(struct OpenPort* port, ULONG value)
@@ -380,6 +383,8 @@ static NTSTATUS WritePort(struct OpenPort* port, ULONG value)
     }
     if (port->port == CONFIG_DATA_PORT)
         return STATUS_ACCESS_DENIED;
+    if (!IsHostPort(port->port))
+        return STATUS_DEVICE_NOT_CONNECTED;
     switch (port->port - host.base)
     {
     case HOST_STATUS:
@@ -416,9 +421,10 @@ static NTSTATUS HandleRequest(PFILE_OBJECT owner, ULONG code, const ULONG* in, U
             return STATUS_BUFFER_TOO_SMALL;
         if (!(port = FindPort(owner, in[0])) || in[1] != 0)
             return STATUS_INVALID_HANDLE;
-        *out = ReadPort(port);
-        *returned = 4;
-        return STATUS_SUCCESS;
+        status = ReadPort(port, out);
+        if (NT_SUCCESS(status))
+            *returned = 4;
+        return status;
     case PORT_IO_WRITE:
         if (inSize < 12)
             return STATUS_BUFFER_TOO_SMALL;
