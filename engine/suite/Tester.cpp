@@ -121,6 +121,7 @@ bool CTester::StartTests()
     for (const auto& test : m_tests)
         test->ResetCancel();
     Inventory().ResetCancel();
+    m_endReported = false;
     if (!Start())
     {
         LogError(L"cannot start tests: the run thread could not be created", GetLastError());
@@ -163,6 +164,18 @@ void CTester::StopTests()
     m_pool.DropQueued();
 }
 
+void CTester::AwaitRunEnd()
+{
+    // A completion message that did not come from the run's end (there is
+    // no run, or it is still going) has nothing to wait for.
+    if (!m_endReported)
+        return;
+    // Nothing of the run waits for the window after its completion message.
+    if (InSendMessage())
+        ReplyMessage(0);
+    Join();
+}
+
 void CTester::Shutdown()
 {
     // The window's close has already stopped, and so resumed, the run: a
@@ -188,6 +201,7 @@ unsigned CTester::RunTests()
     }
 
     Log(L"Finish tests");
+    m_endReported = true;
     ReportEnd(IsStopped() ? WM_TESTS_CANCELLED : WM_TESTS_FINISHED);
     return 0;
 }

@@ -100,8 +100,8 @@ bool Running(const CProgramWindow& program)
     return program.Visible(kCancelScan);
 }
 
-// Begin Test is refused while the last run's thread is still ending, just
-// after the window turned idle: pressed again until the running look shows.
+// Pressed until the running look shows: a click may come before the
+// window has taken the last one up.
 bool StartRun(const CProgramWindow& program)
 {
     return WaitUntil([&] { return program.Click(kBeginTest) && Running(program); });
@@ -171,8 +171,7 @@ int wmain(int argc, wchar_t** argv)
     for (const StopPoint& point : kPoints)
         if (!MeasureStop(program, point))
             break;
-    // Escape, not the close button: just after a stop the run's thread may
-    // still be ending, and the close button then asks whether to quit.
+    // Escape: it ends the program without a question.
     program.PostClick(IDCANCEL);
     program.WaitForExit(kStopTimeoutMs);
     return 0;
