@@ -39,11 +39,11 @@ public:
     explicit CProgramRun(const std::wstring& program = GetProgramFolder() + L"\\Tessarin.exe")
     {
         m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
-        WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
+        WriteFileBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
     }
     bool Copied() const { return m_copied; }
     int Run(const std::wstring& commandLine) const { return RunProgramToEnd(Program(), commandLine); }
-    std::string DriverBytes() const { return ReadBytes(m_folder / L"zxq.sys"); }
+    std::string DriverBytes() const { return ReadFileBytes(m_folder / L"zxq.sys"); }
     const CScratchFolder& Folder() const { return m_folder; }
 
 private:
@@ -58,12 +58,12 @@ private:
 class CSavedUserAddress
 {
 public:
-    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadBytes(Path())) {}
+    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadFileBytes(Path())) {}
     ~CSavedUserAddress()
     {
         DeleteFileW(Path().c_str());
         if (m_existed)
-            WriteBytes(Path(), m_bytes);
+            WriteFileBytes(Path(), m_bytes);
     }
     static std::wstring Path() { return GetAppDataFolder() + L"\\user_url"; }
 
@@ -82,7 +82,7 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     CUrlRecorder browser(program.Folder() / L"urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
     CSavedUserAddress saved;
-    WriteBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
+    WriteFileBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
 
     EXPECT_EQ(program.Run(L"install"), 0);
     std::vector<std::wstring> urls = browser.WaitForUrls(1, 20000);
@@ -95,14 +95,14 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(config.imagePath, L"system32\\DRIVERS\\zxq.sys");
     EXPECT_EQ(config.displayName, L"zxq");
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
-    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
 
     // The second install finds the service and an older driver file.
-    WriteBytes(DriverTargetPath(), "older driver");
+    WriteFileBytes(DriverTargetPath(), "older driver");
     const size_t logStart = ReadProgramLog().size();
     EXPECT_EQ(program.Run(L"s_install"), 0);
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
     EXPECT_TRUE(QueryDriverService().exists);
     EXPECT_EQ(ReadProgramLog().substr(logStart).find(L"Error:\t"), std::wstring::npos);
 
@@ -175,7 +175,7 @@ TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
     EXPECT_EQ(installed, 0);
 
     const std::wstring windows = GetSystemFolder().substr(0, GetSystemFolder().rfind(L'\\'));
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
     EXPECT_FALSE(PathExists(windows + L"\\syswow64\\drivers\\zxq.sys"));
 
     EXPECT_EQ(program.Run(L"s_uninstall"), 0);
