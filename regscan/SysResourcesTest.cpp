@@ -234,7 +234,9 @@ int CSysResoucesConsumed::CountKeyValues(HKEY key)
     // A longer name does not fit and is skipped with all it holds.
     CSubkeyNames names(key, subkeys, kLongestKeyName);
     std::wstring name;
-    while (names.Next(name))
+    // A large registry takes minutes: a pause holds the count and a stop
+    // ends it between two keys.
+    while (!CheckCancel() && names.Next(name))
     {
         CRegistryKey subkey;
         if (subkey.Open(key, name, kCountAccess) == ERROR_SUCCESS)

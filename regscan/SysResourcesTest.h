@@ -69,7 +69,9 @@ private:
     int CountRunValues(HKEY root, const std::wstring& path);
     // Percent of the drive in use; 0 when the drive cannot be asked.
     static double GetDiskFillPercent(const std::wstring& drive);
-    static int CountKeyValues(HKEY key);
+    // The values of the key and all below it; what was counted so far when
+    // the test is cancelled.
+    int CountKeyValues(HKEY key);
     void Reset();
     bool CheckIssuesFixed();
     void SampleProcesses();

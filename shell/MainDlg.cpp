@@ -88,12 +88,16 @@ bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         OnTestProgress(wParam, lParam);
         return true;
     case WM_TESTS_FINISHED:
+        // The end of the run shows once the run is over: a close then asks
+        // nothing.
+        m_tester.AwaitRunEnd();
         OnTestsFinished();
         return true;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);
         return true;
     case WM_TESTS_CANCELLED:
+        m_tester.AwaitRunEnd();
         OnTestsCancelled();
         return true;
     case WM_UPDATEUISTATE:
@@ -413,10 +417,17 @@ void CMainDlg::OpenTestHistory()
     ShellExecuteW(Handle(), L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
+bool CMainDlg::UpdateHoldsClose() const
+{
+    // The update's dialogs belong to the active window, which is none while
+    // the program sits in the tray, so nothing else keeps a close (button,
+    // tray Exit, Alt+F4, Escape) from ending the program under them.
+    return m_updating;
+}
+
 void CMainDlg::RequestClose()
 {
-    // The update's dialogs are owned by this window.
-    if (m_updating)
+    if (UpdateHoldsClose())
         return;
     if (m_tester.IsRunning())
     {
@@ -429,6 +440,8 @@ void CMainDlg::RequestClose()
 
 void CMainDlg::CloseApp(int exitCode)
 {
+    if (UpdateHoldsClose())
+        return;
     DestroyWindow(Handle());
     m_tester.StopTests();
     PostQuitMessage(exitCode);
