@@ -17,6 +17,17 @@ class CRegistryScaner;
 // has finished; scanPercent is the progress of the one running.
 int ScanPhasePercent(int completedScanPercent, int scanPercent);
 
+// The ten registry scans of the system test, in the order it runs them:
+// the line it logs before each and the name its summary line gives the
+// scan's count.
+struct SystemScan
+{
+    int type;
+    const wchar_t* logLine;
+    const wchar_t* label;
+};
+extern const SystemScan kSystemScans[10];
+
 // The system test: how loaded and how cluttered the Windows installation is.
 // It samples the running processes, counts the startup programs, measures
 // how full the Windows drive is, counts the registry's values and runs ten

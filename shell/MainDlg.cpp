@@ -28,10 +28,6 @@ const int kWindowHeight = 380;
 const int kBarWidth = 120;
 // Where the finished state shows the picture of the machine kind (96 DPI).
 const RECT kMachinePicture = {256, 103, 256 + 285, 103 + 189};
-// The English texts of the two percentage formats, which a translation
-// must match in its conversions.
-const wchar_t kVerdictPercentDefault[] = L"at %d%% of";
-const wchar_t kPercentageLineDefault[] = L"Your PC is performing at %.d%% of its potential";
 
 // Shows the wait cursor while it lives.
 class CWaitCursor
@@ -573,7 +569,7 @@ void CMainDlg::WritePercentageLine()
 {
     const int percent = static_cast<int>(m_tester.LoadLastPercentage());
     const std::wstring line = percent != 0
-                                  ? FormatText(GetFormatText(kTextPercentageLine, kPercentageLineDefault), percent)
+                                  ? FormatText(GetFormatText(kTextPercentageLine), percent)
                                   : g_module.GetString(kTextPotentialUnknown);
     SetText(IDC_HEADER_LINE, line.c_str());
 }
@@ -632,7 +628,7 @@ void CMainDlg::ShowFinishedResult()
     SetText(IDC_VERDICT_FIRST, g_module.GetString(kTextVerdictYourPcIs));
     SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(kTextVerdictPerforming));
     SetText(IDC_VERDICT_FIRST + 2,
-            FormatText(GetFormatText(kTextVerdictPercent, kVerdictPercentDefault), percent).c_str());
+            FormatText(GetFormatText(kTextVerdictPercent), percent).c_str());
     SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(kTextVerdictPotential));
     SetText(IDC_PERCENTAGE, FormatText(L"%d%%", percent).c_str());
 

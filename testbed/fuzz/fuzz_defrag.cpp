@@ -51,7 +51,7 @@ std::string Generate(CFuzzRandom& random)
 FuzzOutcome Analyse(const std::string& input)
 {
     const bool windows7 = !input.empty() && (input[0] & 1);
-    if (!FuzzWriteFile(ScratchReport(), input.empty() ? std::string() : input.substr(1)))
+    if (!WriteFileBytes(ScratchReport(), input.empty() ? std::string() : input.substr(1)))
         return FuzzOutcome::Fail("cannot write the report file");
     CDefragAnalyser analyser(L"C", GetModuleHandleW(nullptr), windows7);
     analyser.Analyse();

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <setupapi.h>
 #include "shell/MainDlg.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 #include "testbed/support/UrlRecorder.h"
 #include "testbed/support/StandInServer.h"
@@ -89,11 +90,6 @@ public:
     {
     }
 };
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 // For a reviewer to look at: "<build folder>\screenshots\<name>.png".
 void SaveTestScreenshot(HWND window, const std::wstring& name)
@@ -387,28 +383,6 @@ std::string StoredAddressBytes(const std::wstring& address)
     return std::string(bytes, (address.size() + 1) * sizeof(wchar_t));
 }
 
-std::string ReadWholeFile(const std::wstring& path)
-{
-    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-    {
-        file.Reset();
-        return std::string();
-    }
-    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    return bytes.substr(0, read);
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
 {
     // A program beside the stored address: what the shell would start for
@@ -423,7 +397,7 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
     CUrlRecorder browser(folder + L"\\urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
     const std::wstring addressFile = GetAppDataFolder() + L"\\user_url";
-    const std::string savedAddress = ReadWholeFile(addressFile);
+    const std::string savedAddress = ReadFileBytes(addressFile);
 
     const struct
     {
@@ -436,7 +410,7 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(Narrow(c.stored));
-        WriteWholeFile(addressFile, StoredAddressBytes(c.stored));
+        WriteFileBytes(addressFile, StoredAddressBytes(c.stored));
         ASSERT_NO_FATAL_FAILURE(Start(L""));
         ASSERT_TRUE(host->Visible(IDC_TEST_HISTORY));
         ASSERT_TRUE(host->Click(IDC_TEST_HISTORY));
@@ -450,19 +424,19 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
             ASSERT_EQ(urls.size(), 1u);
             EXPECT_EQ(urls[0].find(L"http://www.tessarin.test/u/5/"), 0u) << Narrow(urls[0]);
             EXPECT_NE(urls[0], c.stored);
-            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(urls[0]));
+            EXPECT_EQ(ReadFileBytes(addressFile), StoredAddressBytes(urls[0]));
         }
         else
         {
             EXPECT_TRUE(urls.empty());
-            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(c.stored));
+            EXPECT_EQ(ReadFileBytes(addressFile), StoredAddressBytes(c.stored));
             EXPECT_EQ(GetFileAttributesW(started.c_str()), INVALID_FILE_ATTRIBUTES);
         }
     }
     if (savedAddress.empty())
         DeleteFileW(addressFile.c_str());
     else
-        WriteWholeFile(addressFile, savedAddress);
+        WriteFileBytes(addressFile, savedAddress);
     for (const wchar_t* name : {L"\\en.exe", L"\\zxq_install.log", L"\\urls.txt"})
         DeleteFileW((folder + name).c_str());
     RemoveDirectoryW(folder.c_str());

@@ -58,7 +58,7 @@ protected:
         HRSRC english = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_DEFAULT_LANGUAGE), L"XML");
         ASSERT_TRUE(english);
         const char* text = static_cast<const char*>(LockResource(LoadResource(nullptr, english)));
-        WriteBytes(m_folder + L"\\Languages\\English.xml",
+        WriteFileBytes(m_folder + L"\\Languages\\English.xml",
                    std::string(text, SizeofResource(nullptr, english)));
         // Signed by the publisher whose key the probe carries.
         ServeInstaller(ReadFileBytes(built + L"\\install_recorder_signed.exe"));

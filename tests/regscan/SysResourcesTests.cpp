@@ -85,7 +85,7 @@ TEST(CleanerLogFiles, BadLogsAreReadWithinTheirBounds)
     for (const Case& test : cases)
     {
         CScratchFolder folder;
-        WriteBytes(folder / test.name, test.bytes);
+        WriteFileBytes(folder / test.name, test.bytes);
         EXPECT_EQ(CleanerLogsShowRepair(folder.Path() + L"\\"), test.repaired) << test.what;
     }
     CScratchFolder empty;
@@ -200,7 +200,7 @@ public:
     {
         CreateFolderPath(m_folder);
         m_path = m_folder + L"log_1-1-2099.log";
-        WriteBytes(m_path, Utf16Bytes(text));
+        WriteFileBytes(m_path, Utf16Bytes(text));
     }
     ~CCleanerLog() { DeleteFileW(m_path.c_str()); }
 

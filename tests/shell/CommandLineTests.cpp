@@ -40,11 +40,11 @@ public:
     explicit CProgramRun(const std::wstring& program = GetProgramFolder() + L"\\Tessarin.exe")
     {
         m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
-        WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
+        WriteFileBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
     }
     bool Copied() const { return m_copied; }
     int Run(const std::wstring& commandLine) const { return RunProgramToEnd(Program(), commandLine); }
-    std::string DriverBytes() const { return ReadBytes(m_folder / L"zxq.sys"); }
+    std::string DriverBytes() const { return ReadFileBytes(m_folder / L"zxq.sys"); }
     const CScratchFolder& Folder() const { return m_folder; }
 
 private:
@@ -59,12 +59,12 @@ private:
 class CSavedUserAddress
 {
 public:
-    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadBytes(Path())) {}
+    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadFileBytes(Path())) {}
     ~CSavedUserAddress()
     {
         DeleteFileW(Path().c_str());
         if (m_existed)
-            WriteBytes(Path(), m_bytes);
+            WriteFileBytes(Path(), m_bytes);
     }
     static std::wstring Path() { return GetAppDataFolder() + L"\\user_url"; }
 
@@ -83,7 +83,7 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     CUrlRecorder browser(program.Folder() / L"urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
     CSavedUserAddress saved;
-    WriteBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
+    WriteFileBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
 
     // The stand-in bytes are no driver that could start (nor does Wine start
     // one by the registered relative path): reported, all else in place.
@@ -100,16 +100,16 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(config.imagePath, L"system32\\DRIVERS\\zxq.sys");
     EXPECT_EQ(config.displayName, L"zxq");
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
-    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
 
     // The second install finds an older driver file and the service with an
     // earlier installation's settings, and brings both up to date.
-    WriteBytes(DriverTargetPath(), "older driver");
+    WriteFileBytes(DriverTargetPath(), "older driver");
     ASSERT_TRUE(ChangeDriverService(SERVICE_DEMAND_START, L"system32\\DRIVERS\\older.sys"));
     logStart = ReadProgramLog().size();
     EXPECT_EQ(program.Run(L"s_install"), kDriverNotStarted);
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
     EXPECT_EQ(QueryDriverService().start, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(QueryDriverService().imagePath, L"system32\\DRIVERS\\zxq.sys");
     const std::wstring log = ReadProgramLog().substr(logStart);
@@ -186,7 +186,7 @@ TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
     EXPECT_EQ(installed, kDriverNotStarted);
 
     const std::wstring windows = GetSystemFolder().substr(0, GetSystemFolder().rfind(L'\\'));
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
     EXPECT_FALSE(PathExists(windows + L"\\syswow64\\drivers\\zxq.sys"));
 
     EXPECT_EQ(program.Run(L"s_uninstall"), 0);

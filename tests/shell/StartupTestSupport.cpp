@@ -146,5 +146,5 @@ CEnglishBeside::CEnglishBeside(const std::wstring& folder)
 {
     m_language.Set(L"English");
     CreateDirectoryW((folder + L"\\Languages").c_str(), nullptr);
-    WriteBytes(folder + L"\\Languages\\English.xml", DefaultLanguageBytes());
+    WriteFileBytes(folder + L"\\Languages\\English.xml", DefaultLanguageBytes());
 }

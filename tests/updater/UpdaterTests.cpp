@@ -8,6 +8,7 @@
 #include "base/ScopedHandle.h"
 #include "base/Folders.h"
 #include "base/StringFormat.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 
 namespace
@@ -84,17 +85,10 @@ protected:
         const std::wstring path = m_folder + L"\\zxq_install.log";
         for (DWORD waited = 0;; waited += 50)
         {
-            CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                             OPEN_EXISTING, 0, nullptr));
             // Read once the recorder has written its line into the file it created.
-            if (file && GetFileSize(file.Get(), nullptr) != 0)
-            {
-                std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
-                DWORD read = 0;
-                ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+            const std::wstring text = ReadFileText(path);
+            if (!text.empty())
                 return text;
-            }
             if (waited >= waitMs)
                 return std::wstring();
             Sleep(50);
