@@ -324,7 +324,7 @@ TEST_F(UpdateTest, CancelAsTheProxyDialogOpensShowsNoPrompt)
 {
     ASSERT_TRUE(StandIn().SetRoute(L"/files/setup.exe", {{L"body", L"installer"}, {L"auth", L"proxy-basic"},
                                                           {L"user", L"ann"}, {L"password", L"pw"}}));
-    WriteBytes(m_file, "earlier attempt");
+    WriteFileBytes(m_file, "earlier attempt");
     CDownloadJob* cancelled = nullptr;
     COwnerWindow owner([&cancelled] {
         if (cancelled)
