@@ -381,9 +381,10 @@ static uint8_t RunTransaction(uint32_t protocol)
     return STATUS_DONE;
 }
 
-/* One step of the firmware, at every status read: it waits its period,
-   takes the host when it is free, holds it in use, reads its sensor and
-   gives the host back once it has checked what came out. */
+/* One step of the firmware, at every access to the host registers (its
+   clock): it waits its period, takes the host when it is free, holds it in
+   use, reads its sensor and gives the host back once it has checked what
+   came out. */
 static void FirmwareStep(void)
 {
     if (!machine->hasFirmware || --firmwareTicks != 0)
@@ -406,9 +407,12 @@ static void FirmwareStep(void)
         hostCommand = SENSOR_REGISTER;
         runningResult = RunTransaction(PROTOCOL_BYTE_DATA);
         firmwareState = FIRMWARE_RUNNING;
-        firmwareTicks = 2; /* one read shows it busy, the next its end */
+        firmwareTicks = 2;
         return;
     case FIRMWARE_RUNNING:
+        /* It looks at the status itself. */
+        hostStatus |= runningResult;
+        runningResult = 0;
         if (inUseOwner == OWNER_FIRMWARE && (hostStatus & STATUS_CLEARABLE) == STATUS_DONE
             && hostData0 == SENSOR_VALUE && hostAddress == (SENSOR_ADDRESS << 1 | 1) && hostCommand == SENSOR_REGISTER)
             ++firmwareTransactions;
@@ -423,9 +427,7 @@ static void FirmwareStep(void)
 
 static uint8_t ReadHostStatus(void)
 {
-    uint8_t status;
-    FirmwareStep();
-    status = hostStatus;
+    uint8_t status = hostStatus;
     if (runningResult)
     {
         /* The first look after the start finds the host busy. */
@@ -495,12 +497,17 @@ uint32_t MachineReadPort(uint32_t port, uint32_t width)
     if (port == CONFIG_DATA_PORT)
         return MachineReadPciConfig(configAddress) & mask;
     if (IsHostPort(port))
+    {
+        FirmwareStep();
         return ReadHost(port - machine->hostBase) & mask;
+    }
     return mask;
 }
 
 void MachineWritePort(uint32_t port, uint32_t width, uint32_t value)
 {
+    if (IsHostPort(port))
+        FirmwareStep();
     if (!IsHostPort(port) || inUseOwner == OWNER_FIRMWARE)
         ++foreignWrites;
     if (port == CONFIG_ADDRESS_PORT && width == 4)
