@@ -52,7 +52,7 @@ set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine)
 function(tessarin_test_program name)
   cmake_parse_arguments(P "NEEDS_32BIT" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${P_SOURCES})
-  target_link_libraries(${name} PRIVATE tessarin_options ${P_LIBS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE tessarin_options ${P_LIBS} file_bytes GTest::gtest_main)
   if(P_NEEDS_32BIT)
     add_test(NAME ${name}${TESSARIN_TEST_SUFFIX} COMMAND ${PROJECT_SOURCE_DIR}/scripts/needs-wine32
       ${TESSARIN_WINE_ENV} ${TESSARIN_WINE_LOADER} $<TARGET_FILE:${name}> --gtest_brief=1)

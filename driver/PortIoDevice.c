@@ -1,19 +1,25 @@
 /* The request layer of the port-I/O driver "zxq.sys": the device
    "\\.\PortIo" and its four requests (hardware/PortIoRequests.h) over a
-   port back end (PortBackEnd.h). It lets a caller reach only what the
-   memory test needs:
-     - 0xCF8, PCI configuration address, width 4, read and write;
-     - 0xCFC, PCI configuration data, width 4, read only;
-     - the host registers (width 1) of the SMBus controller that the driver
-       finds on the PCI bus itself, by the program's own rules; the memory
-       test only reads through them, so a start is let through only for a
-       byte or byte-data read, and host data 0 is read only.
-   Any other port or width is refused at open with STATUS_ACCESS_DENIED,
-   and so is a write the rules above do not allow.
+   port back end (PortBackEnd.h). A caller opens only what the memory test
+   needs, and none of its accesses reaches the hardware as it is:
+     - 0xCF8, PCI configuration address, width 4, read and write: a value
+       the driver keeps for the calling process;
+     - 0xCFC, PCI configuration data, width 4, read only: one read of the
+       process's configuration address through the system's own serialised
+       configuration path. Nothing is ever written to configuration space;
+     - the host registers (width 1) of the SMBus controller the driver finds
+       on the PCI bus itself (hardware/SMBusSearch.c): a copy the driver
+       keeps for the process. A start the driver allows (a byte-data or
+       byte read from an SPD EEPROM, 0x50 to 0x57, or one of the two page
+       selects of the EEPROMs with 512 bytes) makes the driver run the whole
+       transaction on the controller itself, under its lock and the host's
+       own semaphore, and show the outcome in the process's status and data
+       0. Any other start is refused, and host data 0 is read only.
+   Any other port or width is refused at open with STATUS_ACCESS_DENIED.
    Only administrators and the system account can open the device; a
    token works only through the handle that opened it, and a handle that
    goes away takes its ports along. One request at a time reaches the back
-   end: the SMBus host is shared with the firmware. */
+   end. */
 #include <ntifs.h>
 
 #include "driver/PortBackEnd.h"
@@ -21,30 +27,60 @@
 #include "hardware/SMBusSearch.h"
 
 #define MAX_OPEN_PORTS 256
+#define MAX_PROCESSES 16
 #define CONFIG_ADDRESS_PORT 0xCF8
 #define CONFIG_DATA_PORT 0xCFC
-/* A host block lower than this would sit among the board's fixed devices
-   (DMA and interrupt controllers, timer, keyboard, CMOS): never opened. */
-#define LOWEST_HOST_BASE 0x100
-#define HIGHEST_PORT 0xFFFF
+#define CONFIG_ENABLE 0x80000000u
+#define NO_FUNCTION 0xFFFFFFFFu
 
-/* SMBus host registers (offsets from the host base) and bits. */
+/* SMBus host registers (offsets from the host base) and bits, as the Intel
+   PIIX4, ICH5 and ICH10 datasheets lay them out (the VIA controllers of
+   the search share them): HST_STS, HST_CNT, HST_CMD, XMIT_SLVA, HST_D0. */
+#define HOST_STATUS 0
 #define HOST_CONTROL 2
+#define HOST_COMMAND 3
 #define HOST_SLAVE_ADDRESS 4
 #define HOST_DATA0 5
+#define STATUS_BUSY 0x01
+#define STATUS_DONE 0x02
+#define STATUS_DEVICE_ERROR 0x04
+#define STATUS_ENDED 0x1E /* done, device error, bus collision, failed */
+#define STATUS_IN_USE 0x40
+#define CONTROL_KILL 0x02
 #define CONTROL_START 0x40
 #define CONTROL_PROTOCOL 0x1C
 #define PROTOCOL_BYTE 0x04
 #define PROTOCOL_BYTE_DATA 0x08
 #define SLAVE_ADDRESS_READ 0x01
+/* SPD EEPROMs answer at 0x50 to 0x57; JEDEC's EEPROMs of 512 bytes (the
+   DDR4 SPD, JEDEC 21-C 4.1.6) switch their page with a send byte to 0x36
+   (page 0) or 0x37 (page 1). */
+#define FIRST_SPD_READ (0x50 << 1 | SLAVE_ADDRESS_READ)
+#define LAST_SPD_READ (0x57 << 1 | SLAVE_ADDRESS_READ)
+#define SELECT_PAGE0 (0x36 << 1)
+#define SELECT_PAGE1 (0x37 << 1)
+
+/* Every wait on the controller is bounded: this many polls, a back-end
+   pause apart. */
+#define POLL_LIMIT 10000
+
+/* A process that has ports open: its configuration address and its copy
+   of the host registers. */
+struct ProcessState
+{
+    HANDLE id;
+    ULONG configAddress;
+    UCHAR host[SMBUS_HOST_REGISTER_COUNT];
+    BOOLEAN used;
+};
 
 /* An open port; its token is its index + 1. */
 struct OpenPort
 {
     PFILE_OBJECT owner;
+    struct ProcessState* process;
     ULONG port;
     ULONG width;
-    BOOLEAN writable;
     BOOLEAN used;
 };
 
@@ -56,10 +92,14 @@ enum HostSearch
 };
 
 static struct OpenPort openPorts[MAX_OPEN_PORTS];
-/* The SMBus host block, searched for when a caller first asks for a port
-   outside the configuration ports, and kept for the driver's lifetime. */
+static struct ProcessState processes[MAX_PROCESSES];
+/* The SMBus controller, searched for when a caller first asks for a port
+   outside the configuration ports, and again after it went away. */
 static enum HostSearch hostSearch = HOST_NOT_SEARCHED;
-static ULONG hostBase;
+static struct SMBusController host;
+/* The EEPROMs' page is the bus's: the process that selected page 1, whose
+   last port going selects page 0 again; NULL while page 0 is selected. */
+static struct ProcessState* page1Owner;
 /* Held around every request (a synchronization event, so the holder stays
    at PASSIVE_LEVEL through the controller search). Guards all of the
    above and the back end. */
@@ -91,50 +131,192 @@ static int ReadPciConfig(void* context, uint32_t address, uint32_t* value)
 
 static void FindHost(void)
 {
-    uint32_t base = 0;
     if (hostSearch != HOST_NOT_SEARCHED)
         return;
-    hostSearch = HOST_ABSENT;
-    if (SMBusSearch(ReadPciConfig, NULL, &base) == SMBUS_SEARCH_FOUND && base >= LOWEST_HOST_BASE
-        && base <= HIGHEST_PORT + 1 - SMBUS_HOST_REGISTER_COUNT)
-    {
-        hostBase = base;
-        hostSearch = HOST_FOUND;
-    }
+    hostSearch = SMBusSearch(ReadPciConfig, NULL, &host) == SMBUS_SEARCH_FOUND ? HOST_FOUND : HOST_ABSENT;
 }
 
-/* Whether port may be opened at width, and whether it may be written. */
-static NTSTATUS CheckAccess(ULONG port, ULONG width, BOOLEAN* writable)
+static UCHAR ReadHost(ULONG reg)
 {
-    *writable = FALSE;
-    if (width == 4 && (port == CONFIG_ADDRESS_PORT || port == CONFIG_DATA_PORT))
+    return PortBackEndRead(host.base + reg);
+}
+
+static void WriteHost(ULONG reg, UCHAR value)
+{
+    PortBackEndWrite(host.base + reg, value);
+}
+
+/* Polls the host status until done(status); FALSE when the limit runs
+   out. *status is the last status read. */
+static BOOLEAN WaitForStatus(BOOLEAN (*done)(UCHAR), UCHAR* status)
+{
+    ULONG polls;
+    for (polls = 0; polls < POLL_LIMIT; ++polls)
     {
-        *writable = port == CONFIG_ADDRESS_PORT;
+        *status = ReadHost(HOST_STATUS);
+        if (done(*status))
+            return TRUE;
+        PortBackEndPause();
+    }
+    return FALSE;
+}
+
+/* A status read that finds the in-use flag clear sets it: the host is ours. */
+static BOOLEAN InUseTaken(UCHAR status)
+{
+    return !(status & STATUS_IN_USE);
+}
+
+static BOOLEAN Idle(UCHAR status)
+{
+    return !(status & STATUS_BUSY);
+}
+
+static BOOLEAN Ended(UCHAR status)
+{
+    return !(status & STATUS_BUSY) && (status & STATUS_ENDED);
+}
+
+/* Runs one transaction on the controller: takes the in-use semaphore where
+   the host has one, waits until the host is idle, clears the flags left
+   from before, starts, waits for the end (stopping the host when it does
+   not come) and clears the flags it ended with. The semaphore is given
+   back on every way out. *ended is those flags, *data host data 0. */
+static NTSTATUS RunOnHost(UCHAR slaveAddress, UCHAR command, UCHAR protocol, UCHAR* ended, UCHAR* data)
+{
+    NTSTATUS status = STATUS_SUCCESS;
+    UCHAR hostStatus = 0;
+    if (host.hasInUseFlag && !WaitForStatus(InUseTaken, &hostStatus))
+        return STATUS_DEVICE_BUSY;
+    if (!WaitForStatus(Idle, &hostStatus))
+        status = STATUS_DEVICE_BUSY;
+    else
+    {
+        if (hostStatus & STATUS_ENDED)
+            WriteHost(HOST_STATUS, hostStatus & STATUS_ENDED);
+        WriteHost(HOST_SLAVE_ADDRESS, slaveAddress);
+        WriteHost(HOST_COMMAND, command);
+        WriteHost(HOST_CONTROL, CONTROL_START | protocol);
+        if (!WaitForStatus(Ended, &hostStatus))
+        {
+            WriteHost(HOST_CONTROL, CONTROL_KILL);
+            WriteHost(HOST_CONTROL, 0);
+            hostStatus = ReadHost(HOST_STATUS);
+            status = STATUS_IO_TIMEOUT;
+        }
+        *ended = hostStatus & STATUS_ENDED;
+        *data = ReadHost(HOST_DATA0);
+        if (*ended)
+            WriteHost(HOST_STATUS, *ended);
+    }
+    if (host.hasInUseFlag)
+        WriteHost(HOST_STATUS, STATUS_IN_USE);
+    return status;
+}
+
+/* The start a process writes into its host control, when the driver allows
+   it: the protocol, and for a page select the bus's page afterwards. */
+static BOOLEAN StartAllowed(const struct ProcessState* process, UCHAR control, UCHAR* protocol)
+{
+    UCHAR slaveAddress = process->host[HOST_SLAVE_ADDRESS];
+    *protocol = control & CONTROL_PROTOCOL;
+    if (*protocol == PROTOCOL_BYTE_DATA || *protocol == PROTOCOL_BYTE)
+        if ((slaveAddress & SLAVE_ADDRESS_READ) && slaveAddress >= FIRST_SPD_READ && slaveAddress <= LAST_SPD_READ)
+            return TRUE;
+    return *protocol == PROTOCOL_BYTE && (slaveAddress == SELECT_PAGE0 || slaveAddress == SELECT_PAGE1);
+}
+
+/* A start from a process: the controller is checked again, the transaction
+   run and its outcome shown in the process's copy. */
+static NTSTATUS StartTransaction(struct ProcessState* process, UCHAR control)
+{
+    UCHAR protocol;
+    UCHAR ended = 0;
+    UCHAR data = 0;
+    UCHAR slaveAddress = process->host[HOST_SLAVE_ADDRESS];
+    /* A page select sends no byte of the caller's. */
+    UCHAR command = slaveAddress & SLAVE_ADDRESS_READ ? process->host[HOST_COMMAND] : 0;
+    NTSTATUS status;
+    if (!StartAllowed(process, control, &protocol))
+        return STATUS_ACCESS_DENIED;
+    if (SMBusCheckController(ReadPciConfig, NULL, &host) != SMBUS_SEARCH_FOUND)
+    {
+        hostSearch = HOST_NOT_SEARCHED;
+        return STATUS_DEVICE_NOT_CONNECTED;
+    }
+    status = RunOnHost(slaveAddress, command, protocol, &ended, &data);
+    if (!NT_SUCCESS(status))
+    {
+        /* A host that never came free or never ended: the caller's status
+           stays busy, as the host's own would. */
+        process->host[HOST_STATUS] = STATUS_BUSY;
         return STATUS_SUCCESS;
     }
+    if (!(slaveAddress & SLAVE_ADDRESS_READ) && ended == STATUS_DONE)
+        page1Owner = slaveAddress == SELECT_PAGE1 ? process : NULL;
+    process->host[HOST_STATUS] = ended == STATUS_DONE ? STATUS_DONE : STATUS_DEVICE_ERROR;
+    if (slaveAddress & SLAVE_ADDRESS_READ)
+        process->host[HOST_DATA0] = data;
+    return STATUS_SUCCESS;
+}
+
+static BOOLEAN IsHostPort(ULONG port)
+{
+    return hostSearch == HOST_FOUND && port >= host.base && port - host.base < SMBUS_HOST_REGISTER_COUNT;
+}
+
+/* Whether port may be opened at width. */
+static NTSTATUS CheckAccess(ULONG port, ULONG width)
+{
+    if (width == 4 && (port == CONFIG_ADDRESS_PORT || port == CONFIG_DATA_PORT))
+        return STATUS_SUCCESS;
     if (width == 1)
     {
         FindHost();
-        if (hostSearch == HOST_FOUND && port >= hostBase && port - hostBase < SMBUS_HOST_REGISTER_COUNT)
-        {
-            /* Host data 0 is sent only by write transactions. */
-            *writable = port - hostBase != HOST_DATA0;
+        if (IsHostPort(port))
             return STATUS_SUCCESS;
-        }
     }
     return STATUS_ACCESS_DENIED;
 }
 
-/* A start runs the transaction at once with the registers as they are:
-   let one through only for a byte or byte-data protocol while the slave
-   address register, as the controller holds it now, names a read. */
-static BOOLEAN WriteAllowed(const struct OpenPort* port, ULONG value)
+/* The calling process's state, made when it opens its first port. */
+static struct ProcessState* CallingProcess(void)
 {
-    ULONG protocol = value & CONTROL_PROTOCOL;
-    if (port->width != 1 || port->port - hostBase != HOST_CONTROL || !(value & CONTROL_START))
-        return TRUE;
-    return (protocol == PROTOCOL_BYTE || protocol == PROTOCOL_BYTE_DATA)
-           && (PortBackEndRead(hostBase + HOST_SLAVE_ADDRESS, 1) & SLAVE_ADDRESS_READ);
+    HANDLE id = PsGetCurrentProcessId();
+    struct ProcessState* unused = NULL;
+    ULONG i;
+    for (i = 0; i < MAX_PROCESSES; ++i)
+    {
+        if (processes[i].used && processes[i].id == id)
+            return &processes[i];
+        if (!processes[i].used && !unused)
+            unused = &processes[i];
+    }
+    if (unused)
+    {
+        RtlZeroMemory(unused, sizeof(*unused));
+        unused->id = id;
+        unused->used = TRUE;
+    }
+    return unused;
+}
+
+/* A process without ports left is forgotten; when it had selected page 1,
+   page 0 is selected again. */
+static void ForgetIfIdle(struct ProcessState* process)
+{
+    UCHAR ended = 0;
+    UCHAR data = 0;
+    ULONG i;
+    for (i = 0; i < MAX_OPEN_PORTS; ++i)
+        if (openPorts[i].used && openPorts[i].process == process)
+            return;
+    process->used = FALSE;
+    if (page1Owner != process)
+        return;
+    page1Owner = NULL;
+    if (hostSearch == HOST_FOUND && SMBusCheckController(ReadPciConfig, NULL, &host) == SMBUS_SEARCH_FOUND)
+        RunOnHost(SELECT_PAGE0, 0, PROTOCOL_BYTE, &ended, &data);
 }
 
 static struct OpenPort* FindPort(PFILE_OBJECT owner, ULONG token)
@@ -147,28 +329,77 @@ static struct OpenPort* FindPort(PFILE_OBJECT owner, ULONG token)
 /* In: port, width, the constant 1. */
 static NTSTATUS OpenPortRequest(PFILE_OBJECT owner, const ULONG* in, ULONG* token)
 {
-    BOOLEAN writable;
+    struct ProcessState* process;
     NTSTATUS status;
     ULONG i;
     if ((in[1] != 1 && in[1] != 4) || in[2] != 1)
         return STATUS_INVALID_PARAMETER;
-    status = CheckAccess(in[0], in[1], &writable);
+    status = CheckAccess(in[0], in[1]);
     if (!NT_SUCCESS(status))
         return status;
     for (i = 0; i < MAX_OPEN_PORTS; ++i)
     {
         if (!openPorts[i].used)
         {
+            if (!(process = CallingProcess()))
+                break;
             openPorts[i].owner = owner;
+            openPorts[i].process = process;
             openPorts[i].port = in[0];
             openPorts[i].width = in[1];
-            openPorts[i].writable = writable;
             openPorts[i].used = TRUE;
             *token = i + 1;
             return STATUS_SUCCESS;
         }
     }
     return STATUS_INSUFFICIENT_RESOURCES;
+}
+
+static NTSTATUS ReadPort(const struct OpenPort* port, ULONG* value)
+{
+    ULONG address = port->process->configAddress;
+    if (port->port == CONFIG_ADDRESS_PORT)
+        *value = address;
+    else if (port->port == CONFIG_DATA_PORT)
+    {
+        *value = NO_FUNCTION;
+        if ((address & CONFIG_ENABLE) && !PortBackEndReadPciConfig(address & ~3u, value))
+            *value = NO_FUNCTION;
+    }
+    else if (IsHostPort(port->port))
+        *value = port->process->host[port->port - host.base];
+    else
+        return STATUS_DEVICE_NOT_CONNECTED; /* its controller went away */
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS WritePort(struct OpenPort* port, ULONG value)
+{
+    struct ProcessState* process = port->process;
+    if (port->port == CONFIG_ADDRESS_PORT)
+    {
+        process->configAddress = value;
+        return STATUS_SUCCESS;
+    }
+    if (port->port == CONFIG_DATA_PORT)
+        return STATUS_ACCESS_DENIED;
+    if (!IsHostPort(port->port))
+        return STATUS_DEVICE_NOT_CONNECTED;
+    switch (port->port - host.base)
+    {
+    case HOST_STATUS:
+        process->host[HOST_STATUS] &= (UCHAR)~value;
+        return STATUS_SUCCESS;
+    case HOST_CONTROL:
+        if (value & CONTROL_START)
+            return StartTransaction(process, (UCHAR)value);
+        break;
+    case HOST_DATA0:
+        /* Sent only by write transactions. */
+        return STATUS_ACCESS_DENIED;
+    }
+    process->host[port->port - host.base] = (UCHAR)value;
+    return STATUS_SUCCESS;
 }
 
 /* Runs one request under the lock; *returned is the output byte count. */
@@ -190,18 +421,16 @@ static NTSTATUS HandleRequest(PFILE_OBJECT owner, ULONG code, const ULONG* in, U
             return STATUS_BUFFER_TOO_SMALL;
         if (!(port = FindPort(owner, in[0])) || in[1] != 0)
             return STATUS_INVALID_HANDLE;
-        *out = PortBackEndRead(port->port, port->width);
-        *returned = 4;
-        return STATUS_SUCCESS;
+        status = ReadPort(port, out);
+        if (NT_SUCCESS(status))
+            *returned = 4;
+        return status;
     case PORT_IO_WRITE:
         if (inSize < 12)
             return STATUS_BUFFER_TOO_SMALL;
         if (!(port = FindPort(owner, in[0])) || in[1] != 0)
             return STATUS_INVALID_HANDLE;
-        if (!port->writable || !WriteAllowed(port, in[2]))
-            return STATUS_ACCESS_DENIED;
-        PortBackEndWrite(port->port, port->width, in[2]);
-        return STATUS_SUCCESS;
+        return WritePort(port, in[2]);
     case PORT_IO_CLOSE:
         if (inSize < 4)
             return STATUS_BUFFER_TOO_SMALL;
@@ -209,7 +438,10 @@ static NTSTATUS HandleRequest(PFILE_OBJECT owner, ULONG code, const ULONG* in, U
             return STATUS_INVALID_HANDLE;
         status = PortBackEndClose(port->port);
         if (NT_SUCCESS(status))
+        {
             port->used = FALSE;
+            ForgetIfIdle(port->process);
+        }
         return status;
     default:
         return STATUS_INVALID_DEVICE_REQUEST;
@@ -253,8 +485,13 @@ static NTSTATUS NTAPI DispatchRelease(PDEVICE_OBJECT device, PIRP irp)
     (void)device;
     AcquireRequestLock();
     for (i = 0; i < MAX_OPEN_PORTS; ++i)
+    {
         if (openPorts[i].used && openPorts[i].owner == owner)
+        {
             openPorts[i].used = FALSE;
+            ForgetIfIdle(openPorts[i].process);
+        }
+    }
     ReleaseRequestLock();
     return Complete(irp, STATUS_SUCCESS, 0);
 }

@@ -1,6 +1,7 @@
-/* The port back end of the shipped driver: the machine's own I/O ports,
-   and PCI configuration space through the HAL, which serialises it with
-   the system's own configuration accesses. */
+/* The port back end of the shipped driver: the SMBus host's own I/O ports,
+   and PCI configuration space read through the HAL's bus-data call, which
+   serialises it with the system's own configuration accesses (the
+   configuration ports 0xCF8 and 0xCFC are never touched here). */
 #include "driver/PortBackEnd.h"
 
 #define NO_FUNCTION 0xFFFFFFFFu
@@ -11,19 +12,21 @@ NTSTATUS PortBackEndStart(PUNICODE_STRING registryPath)
     return STATUS_SUCCESS;
 }
 
-ULONG PortBackEndRead(ULONG port, ULONG width)
+UCHAR PortBackEndRead(ULONG port)
 {
-    if (width == 1)
-        return READ_PORT_UCHAR((PUCHAR)(ULONG_PTR)port);
-    return READ_PORT_ULONG((PULONG)(ULONG_PTR)port);
+    return READ_PORT_UCHAR((PUCHAR)(ULONG_PTR)port);
 }
 
-void PortBackEndWrite(ULONG port, ULONG width, ULONG value)
+void PortBackEndWrite(ULONG port, UCHAR value)
 {
-    if (width == 1)
-        WRITE_PORT_UCHAR((PUCHAR)(ULONG_PTR)port, (UCHAR)value);
-    else
-        WRITE_PORT_ULONG((PULONG)(ULONG_PTR)port, value);
+    WRITE_PORT_UCHAR((PUCHAR)(ULONG_PTR)port, value);
+}
+
+/* 10 us: the bounded waits of the request layer (10,000 polls) then last
+   0.1 s and more; an SMBus byte read takes about 0.5 ms at 100 kHz. */
+void PortBackEndPause(void)
+{
+    KeStallExecutionProcessor(10);
 }
 
 BOOLEAN PortBackEndReadPciConfig(ULONG address, ULONG* value)

@@ -18,6 +18,10 @@ public:
     virtual bool Serialize(CXmlNode& parent, CXmlDocument& document) = 0;
     virtual void SetNotify(HWND window, UINT message) = 0;
     virtual void Cancel() = 0;
+    // Clears the cancel flag. The run controller calls it when it starts a
+    // run, never the test itself: a stop that lands as the test starts must
+    // still end it.
+    virtual void ResetCancel() = 0;
     // The shared event: signalled means run, reset means paused.
     virtual void SetPauseEvent(HANDLE event) = 0;
 

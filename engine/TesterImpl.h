@@ -16,6 +16,7 @@ class CTesterImpl : public ITester
 public:
     void SetNotify(HWND window, UINT message) override { m_notify.Init(window, message); }
     void Cancel() override { m_cancel = true; }
+    void ResetCancel() override { m_cancel = false; }
     void SetPauseEvent(HANDLE event) override { m_pauseEvent = event; }
 
 protected:
@@ -36,14 +37,13 @@ protected:
         return m_notify.Send(percent, lParam);
     }
 
-    void ResetCancel() { m_cancel = false; }
-
     // The opening of every test's Run: logs the test's first line, clears
-    // the cancel flag and both caches, and reports 0 % for the test's group.
+    // both caches, and reports 0 % for the test's group. The cancel flag is
+    // left as the controller set it: a test stopped before it began ends at
+    // its first check.
     void BeginRun(const wchar_t* firstLine, WORD group)
     {
         Log(firstLine);
-        ResetCancel();
         m_score = 0;
         m_maxScore = 0;
         NotifyProgress(0, MAKELPARAM(0, group));

@@ -34,6 +34,13 @@ public:
     void Stop()
     {
         RequestStop();
+        Join();
+    }
+
+    // Waits for the thread without time limit and closes its handle; the
+    // stop flag stays as it is.
+    void Join()
+    {
         if (m_thread)
         {
             WaitForSingleObject(m_thread.Get(), INFINITE);

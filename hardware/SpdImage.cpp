@@ -18,7 +18,15 @@ const size_t kDdr3MinimumCycleTimeByte = 12;
 const size_t kDdr3CycleTimeCorrectionByte = 34;
 const size_t kDdr3ContinuationCountByte = 117;
 const size_t kDdr3ManufacturerCodeByte = 118;
-const BYTE kDdr3ContinuationCountMask = 0x7F; // bit 7 is parity
+const BYTE kContinuationCountMask = 0x7F; // DDR3, DDR4: bit 7 is parity
+
+// DDR4 (JEDEC 21-C 4.1.2.L-4, Annex L).
+const size_t kDdr4TimeBasesByte = 17;
+const size_t kDdr4MinimumCycleTimeByte = 18;
+const size_t kDdr4CycleTimeCorrectionByte = 125;
+const size_t kDdr4ContinuationCountByte = 320;
+const size_t kDdr4ManufacturerCodeByte = 321;
+const LONGLONG kDdr4MediumTimeBasePs = 125;
 
 double CycleFraction(DWORD memoryType, BYTE lowNibble)
 {
@@ -73,6 +81,20 @@ WORD Ddr3Frequency(const SpdImage& image)
     const LONGLONG megahertz = 1000 * denominator / numerator;
     return megahertz <= 0xFFFF ? static_cast<WORD>(megahertz) : 0;
 }
+
+// Byte 17 = 0 names the only defined bases, 125 ps and 1 ps: tCK = (125 n
+// + k) ps, the clock 1,000,000 / tCK MHz.
+WORD Ddr4Frequency(const SpdImage& image)
+{
+    if (image[kDdr4TimeBasesByte] != 0)
+        return 0;
+    const LONGLONG picoseconds = kDdr4MediumTimeBasePs * image[kDdr4MinimumCycleTimeByte]
+                                 + static_cast<signed char>(image[kDdr4CycleTimeCorrectionByte]);
+    if (picoseconds <= 0)
+        return 0;
+    const LONGLONG megahertz = 1000000 / picoseconds;
+    return megahertz <= 0xFFFF ? static_cast<WORD>(megahertz) : 0;
+}
 }
 
 DWORD SpdMemoryTypeOf(const SpdImage& image)
@@ -83,6 +105,7 @@ DWORD SpdMemoryTypeOf(const SpdImage& image)
     case kSpdDdr:
     case kSpdDdr2:
     case kSpdDdr3:
+    case kSpdDdr4:
         return image[kTypeByte];
     default:
         return kSpdUnknown;
@@ -92,6 +115,8 @@ DWORD SpdMemoryTypeOf(const SpdImage& image)
 WORD SpdFrequency(const SpdImage& image)
 {
     const DWORD memoryType = SpdMemoryTypeOf(image);
+    if (memoryType == kSpdDdr4)
+        return Ddr4Frequency(image);
     if (memoryType == kSpdDdr3)
         return Ddr3Frequency(image);
     return FrequencyFromByte9(memoryType, image[kCycleTimeByte]);
@@ -99,10 +124,12 @@ WORD SpdFrequency(const SpdImage& image)
 
 void SpdManufacturer(const SpdImage& image, BYTE& bank, BYTE& code)
 {
-    if (SpdMemoryTypeOf(image) == kSpdDdr3)
+    const DWORD memoryType = SpdMemoryTypeOf(image);
+    if (memoryType == kSpdDdr3 || memoryType == kSpdDdr4)
     {
-        bank = image[kDdr3ContinuationCountByte] & kDdr3ContinuationCountMask;
-        code = image[kDdr3ManufacturerCodeByte];
+        const bool ddr4 = memoryType == kSpdDdr4;
+        bank = image[ddr4 ? kDdr4ContinuationCountByte : kDdr3ContinuationCountByte] & kContinuationCountMask;
+        code = image[ddr4 ? kDdr4ManufacturerCodeByte : kDdr3ManufacturerCodeByte];
         return;
     }
     size_t index = kFirstManufacturerByte;

@@ -168,9 +168,15 @@ Section "Install"
   ; The language comes first: the program's start reads it.
   Call SetProgramLanguage
   ${If} ${Silent}
-    ExecWait '"$INSTDIR\Tessarin.exe" s_install'
+    ExecWait '"$INSTDIR\Tessarin.exe" s_install' $0
   ${Else}
-    ExecWait '"$INSTDIR\Tessarin.exe" install'
+    ExecWait '"$INSTDIR\Tessarin.exe" install' $0
+  ${EndIf}
+  ; The memory test works without the driver (it falls back to WMI), so a
+  ; driver the program could not copy (1), register (2) or start (3) is
+  ; reported and the installation goes on.
+  ${If} $0 != 0
+    DetailPrint "The port-I/O driver zxq.sys was not installed completely (exit code $0)."
   ${EndIf}
   WriteRegDWORD HKLM "${PROGRAM_KEY}" "RunAtStartUp" 1
   Call ArrangeAutorun
@@ -196,15 +202,33 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+  StrCpy $0 "not run"
   ${If} ${FileExists} "$INSTDIR\Tessarin.exe"
     SetOutPath "$INSTDIR"
     ${If} ${Silent}
-      ExecWait '"$INSTDIR\Tessarin.exe" s_uninstall'
+      ExecWait '"$INSTDIR\Tessarin.exe" s_uninstall' $0
     ${Else}
-      ExecWait '"$INSTDIR\Tessarin.exe" uninstall'
+      ExecWait '"$INSTDIR\Tessarin.exe" uninstall' $0
     ${EndIf}
     ; The folder must not be the current one when it is removed.
     SetOutPath "$TEMP"
+  ${EndIf}
+  ; When the program is missing, cannot run or leaves the driver behind, the
+  ; kernel service must not outlive the product: stopped and deleted through
+  ; the system's service tool, and its file deleted from the real drivers
+  ; folder.
+  ${If} $0 != 0
+    nsExec::Exec '"$SYSDIR\sc.exe" stop zxq'
+    Pop $1
+    nsExec::Exec '"$SYSDIR\sc.exe" delete zxq'
+    Pop $1
+    ${If} ${RunningX64}
+      ${DisableX64FSRedirection}
+      Delete "$WINDIR\System32\drivers\zxq.sys"
+      ${EnableX64FSRedirection}
+    ${Else}
+      Delete "$SYSDIR\drivers\zxq.sys"
+    ${EndIf}
   ${EndIf}
   ${If} ${AtLeastWinVista}
     nsExec::Exec '"$SYSDIR\schtasks.exe" /delete /tn "${LOGON_START}" /f'

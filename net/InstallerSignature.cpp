@@ -14,10 +14,13 @@ namespace
 class CTrustVerification
 {
 public:
-    explicit CTrustVerification(const std::wstring& path) : m_path(path)
+    CTrustVerification(HANDLE file, const std::wstring& path) : m_path(path)
     {
+        // WINTRUST_FILE_INFO: with hFile set, the file is read through that
+        // handle rather than opened again by its name.
         m_file.cbStruct = sizeof(m_file);
         m_file.pcwszFilePath = m_path.c_str();
+        m_file.hFile = file;
         m_data.cbStruct = sizeof(m_data);
         m_data.dwUIChoice = WTD_UI_NONE;
         m_data.fdwRevocationChecks = WTD_REVOKE_NONE;
@@ -62,11 +65,11 @@ bool HoldsKey(PCCERT_CONTEXT certificate, const unsigned char* key, size_t keySi
 }
 }
 
-InstallerSignatureVerdict CheckInstallerSignature(const std::wstring& path, const unsigned char* publisherKey,
-                                                  size_t publisherKeySize)
+InstallerSignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
+                                                  const unsigned char* publisherKey, size_t publisherKeySize)
 {
     InstallerSignatureVerdict verdict;
-    CTrustVerification verification(path);
+    CTrustVerification verification(file, path);
     verdict.trustResult = verification.Result();
     if (verdict.trustResult != ERROR_SUCCESS)
     {

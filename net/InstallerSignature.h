@@ -17,6 +17,8 @@ struct InstallerSignatureVerdict
 // user interface; revocation as Windows' policy says, from cached data only,
 // so no network wait) and its signer's certificate holds the public key
 // given (DER RSAPublicKey). The second test is what keeps out a file that
-// another publisher signed validly.
-InstallerSignatureVerdict CheckInstallerSignature(const std::wstring& path, const unsigned char* publisherKey,
+// another publisher signed validly. The file is read through the open
+// handle given (its name only names it to WinVerifyTrust).
+InstallerSignatureVerdict CheckInstallerSignature(HANDLE file, const std::wstring& path,
+                                                  const unsigned char* publisherKey,
                                                   size_t publisherKeySize);

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <array>
 #include <functional>
-#include <functional>
 #include <string>
 
 #include "net/WinHttpSupport.h"
@@ -52,7 +51,10 @@ Version ParseVersion(const std::wstring& text);
 bool IsVersionLower(const Version& a, const Version& b);
 
 // Downloads the installer beside the program with a progress dialog, up to
-// three times until its MD5 matches, then starts the updater and ends the
+// three times until its MD5 matches; refuses it (deleted, logged, the user
+// told as of a failed download) unless the publisher signed it and its own
+// version is above the running program's; then starts the updater, which
+// takes over the installer held open since its check, and ends the
 // program. Returns when the user cancels or the installation failed, and
 // (reporting it) when a run is under way, which is never ended half-way.
 void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& filemd5,
@@ -61,6 +63,8 @@ void InstallUpdate(const std::wstring& url, int filesize, const std::wstring& fi
 // MD5 of a file as 32 lowercase hexadecimal digits; false when the file
 // cannot be read.
 bool ComputeFileMd5(const std::wstring& path, std::wstring& md5);
+// The same for an open file, read from its start.
+bool ComputeFileMd5(HANDLE file, std::wstring& md5);
 
 // Logs "Error:\t<text>\t(last error = <n>)" with the current last error.
 void LogUpdateFailure(const wchar_t* text);

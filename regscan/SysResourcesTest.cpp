@@ -29,25 +29,6 @@ const wchar_t kWow64RunKey[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\Curr
 // The scan callback is a plain function; it reaches the test through this.
 std::atomic<CSysResoucesConsumed*> currentSysTest{nullptr};
 
-struct SystemScan
-{
-    int type;
-    const wchar_t* logLine;
-};
-
-const SystemScan kSystemScans[] = {
-    {ScanTypeCom, L"SYS TEST: Scan com errors."},
-    {ScanTypeUninstall, L"SYS TEST: Scan Uninstall errors."},
-    {ScanTypeFonts, L"SYS TEST: Scan Font errors."},
-    {ScanTypeSharedDll, L"SYS TEST: Scan SharedDlls errors."},
-    {ScanTypeWinStartup, L"SYS TEST: Scan Startup errors."},
-    {ScanTypeFileRefs, L"SYS TEST: Scan FilePathReference errors."},
-    {ScanTypeShortcuts, L"SYS TEST: Scan ProgramShortcuts errors."},
-    {ScanTypeHelpFiles, L"SYS TEST: Scan HelpFiles errors."},
-    {ScanTypeAppPath, L"SYS TEST: Scan AppPaths errors."},
-    {ScanTypeFileAssoc, L"SYS TEST: Scan FileAssociations errors."},
-};
-
 LPARAM SystemProgress()
 {
     return MAKELPARAM(0, kSystemGroup);
@@ -62,6 +43,19 @@ std::wstring WindowsDrive()
     return colon == std::wstring::npos ? std::wstring() : text.substr(0, colon);
 }
 }
+
+const SystemScan kSystemScans[10] = {
+    {ScanTypeCom, L"SYS TEST: Scan com errors.", L"Com"},
+    {ScanTypeUninstall, L"SYS TEST: Scan Uninstall errors.", L"Uninstall"},
+    {ScanTypeFonts, L"SYS TEST: Scan Font errors.", L"Fonts"},
+    {ScanTypeSharedDll, L"SYS TEST: Scan SharedDlls errors.", L"SharedDll"},
+    {ScanTypeWinStartup, L"SYS TEST: Scan Startup errors.", L"Startup"},
+    {ScanTypeFileRefs, L"SYS TEST: Scan FilePathReference errors.", L"FileRef"},
+    {ScanTypeShortcuts, L"SYS TEST: Scan ProgramShortcuts errors.", L"Shortcuts"},
+    {ScanTypeHelpFiles, L"SYS TEST: Scan HelpFiles errors.", L"Help"},
+    {ScanTypeAppPath, L"SYS TEST: Scan AppPaths errors.", L"AppPath"},
+    {ScanTypeFileAssoc, L"SYS TEST: Scan FileAssociations errors.", L"FileAssoc"},
+};
 
 int ScanPhasePercent(int completedScanPercent, int scanPercent)
 {
@@ -164,13 +158,11 @@ void CSysResoucesConsumed::RunScans()
 
 void CSysResoucesConsumed::LogScanSummary()
 {
-    auto count = [this](int type) { return static_cast<int>(m_errors.GetCount(type)); };
-    Log(FormatText(L"SYS TEST: Registry errors = %d. Com = %d, Uninstall = %d, Fonts = %d, SharedDll = %d, "
-                            L"Startup = %d, FileRef = %d, Shortcuts = %d, Help = %d, AppPath = %d, FileAssoc = %d",
-                            static_cast<int>(m_errors.GetTotalCount()), count(ScanTypeCom), count(ScanTypeUninstall),
-                            count(ScanTypeFonts), count(ScanTypeSharedDll), count(ScanTypeWinStartup),
-                            count(ScanTypeFileRefs), count(ScanTypeShortcuts), count(ScanTypeHelpFiles),
-                            count(ScanTypeAppPath), count(ScanTypeFileAssoc)));
+    std::wstring line = FormatText(L"SYS TEST: Registry errors = %d.", static_cast<int>(m_errors.GetTotalCount()));
+    for (const SystemScan& scan : kSystemScans)
+        line += FormatText(L"%ls %ls = %d", &scan == kSystemScans ? L"" : L",", scan.label,
+                           static_cast<int>(m_errors.GetCount(scan.type)));
+    Log(line);
 }
 
 void CSysResoucesConsumed::OnScanProgress(ScanProgress* progress)
@@ -242,7 +234,9 @@ int CSysResoucesConsumed::CountKeyValues(HKEY key)
     // A longer name does not fit and is skipped with all it holds.
     CSubkeyNames names(key, subkeys, kLongestKeyName);
     std::wstring name;
-    while (names.Next(name))
+    // A large registry takes minutes: a pause holds the count and a stop
+    // ends it between two keys.
+    while (!CheckCancel() && names.Next(name))
     {
         CRegistryKey subkey;
         if (subkey.Open(key, name, kCountAccess) == ERROR_SUCCESS)

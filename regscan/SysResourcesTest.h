@@ -17,6 +17,17 @@ class CRegistryScaner;
 // has finished; scanPercent is the progress of the one running.
 int ScanPhasePercent(int completedScanPercent, int scanPercent);
 
+// The ten registry scans of the system test, in the order it runs them:
+// the line it logs before each and the name its summary line gives the
+// scan's count.
+struct SystemScan
+{
+    int type;
+    const wchar_t* logLine;
+    const wchar_t* label;
+};
+extern const SystemScan kSystemScans[10];
+
 // The system test: how loaded and how cluttered the Windows installation is.
 // It samples the running processes, counts the startup programs, measures
 // how full the Windows drive is, counts the registry's values and runs ten
@@ -58,7 +69,9 @@ private:
     int CountRunValues(HKEY root, const std::wstring& path);
     // Percent of the drive in use; 0 when the drive cannot be asked.
     static double GetDiskFillPercent(const std::wstring& drive);
-    static int CountKeyValues(HKEY key);
+    // The values of the key and all below it; what was counted so far when
+    // the test is cancelled.
+    int CountKeyValues(HKEY key);
     void Reset();
     bool CheckIssuesFixed();
     void SampleProcesses();

@@ -59,23 +59,23 @@ bool PrepareStart(StartupCommand command)
     return false;
 }
 
-bool RunOneShotCommand(StartupCommand command)
+bool RunOneShotCommand(StartupCommand command, int& exitCode)
 {
     switch (command)
     {
     case StartupCommand::Install:
         OpenCompanyPage(L"install");
-        InstallActions();
+        exitCode = InstallActions();
         return true;
     case StartupCommand::Uninstall:
         OpenCompanyPage(L"uninstall");
-        UninstallActions();
+        exitCode = UninstallActions() ? 0 : 1;
         return true;
     case StartupCommand::SilentInstall:
-        InstallActions();
+        exitCode = InstallActions();
         return true;
     case StartupCommand::SilentUninstall:
-        UninstallActions();
+        exitCode = UninstallActions() ? 0 : 1;
         return true;
     default:
         return false;

@@ -27,8 +27,10 @@ bool PrepareStart(StartupCommand command);
 
 // After the module is initialised: performs the one-shot commands (install
 // and uninstall, with or without their web page). True when the command was
-// one of them and the program must end (exit code 0).
-bool RunOneShotCommand(StartupCommand command);
+// one of them and the program must end, with the exit code: for an
+// install, what became of the driver (InstallResult); for an uninstall, 0
+// when the driver service and file are gone, else 1.
+bool RunOneShotCommand(StartupCommand command, int& exitCode);
 
 // "http://<company site>/zentrix/<page>?UID=..&lang=..&os=.." with the
 // machine identifier, the current language code and the Windows family code.

@@ -13,12 +13,23 @@ std::wstring DriverSourcePath();
 // reaches the real system folder through CWow64RedirectionOff.
 std::wstring DriverTargetPath();
 
-// "install" and "s_install": moves a stored user address off the old web
-// domain, copies the driver (overwriting an older copy), creates the service
-// (or opens the existing one) and starts it. Stops at the first failure
-// with a log line.
-void InstallActions();
+// The exit codes of "install" and "s_install": what became of the driver.
+enum InstallResult
+{
+    kDriverInstalled = 0,
+    kDriverNotCopied = 1,
+    kDriverNotRegistered = 2,
+    kDriverNotStarted = 3,
+};
 
-// "uninstall" and "s_uninstall": deletes the service and the driver file.
-// A loaded driver stays in memory until Windows restarts.
-void UninstallActions();
+// "install" and "s_install": moves a stored user address off the old web
+// domain, stops a driver of an earlier installation, copies the driver
+// (overwriting the older copy), creates the service (or brings the existing
+// one to this installation's settings), starts it, and notes that Windows
+// must restart. Stops at the first failure with a log line; the result
+// says where.
+InstallResult InstallActions();
+
+// "uninstall" and "s_uninstall": stops the driver, deletes the service and
+// the driver file. True when neither is left.
+bool UninstallActions();

@@ -47,6 +47,50 @@ bool ReadHeader(const CXmlNode& root, std::wstring& name, std::wstring& code)
     return ReadAttributeText(root, 0, name) && ReadAttributeText(root, 1, code);
 }
 
+// Merges the document's texts into the table. A broken entry ends the
+// read; the texts merged so far stay.
+bool ReadTexts(const CXmlDocument& document, CStringTable& table, std::wstring& name, std::wstring& code)
+{
+    CXmlNode root;
+    if (!FindRoot(document, root) || !ReadHeader(root, name, code))
+        return false;
+    CXmlNode child;
+    if (!root.GetFirstChild(child))
+        return true;
+    do
+    {
+        std::wstring childName;
+        int attributeCount = 0;
+        if (!child.GetName(childName) || childName != L"STRING" || !child.GetAttributeCount(attributeCount)
+            || attributeCount == 0)
+            continue;
+        int id = 0;
+        std::wstring text;
+        if (!child.GetAttributeInt(0, id) || !child.GetText(text))
+            return false;
+        table.Set(id, text);
+    } while (child.MoveToNextSibling());
+    return true;
+}
+
+// UTF-8 bytes as UTF-16 text without the XML declaration, which would name
+// an encoding the text no longer has.
+std::wstring DocumentText(const std::string& bytes)
+{
+    std::wstring text;
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0)
+        return text;
+    text.resize(size);
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    if (text.compare(0, 5, L"<?xml") == 0)
+    {
+        const size_t end = text.find(L"?>");
+        text.erase(0, end == std::wstring::npos ? text.size() : end + 2);
+    }
+    return text;
+}
+
 std::wstring FileStem(const std::wstring& fileName)
 {
     size_t extension = fileName.find(kFileExtension);
@@ -118,30 +162,10 @@ bool CLenguageManager::LoadLanguageFile(const std::wstring& path)
     try
     {
         CXmlDocument document;
-        CXmlNode root;
         std::wstring name;
         std::wstring code;
-        if (!document.Load(path) || !FindRoot(document, root) || !ReadHeader(root, name, code))
+        if (!document.Load(path) || !ReadTexts(document, m_strings, name, code))
             return false;
-
-        CXmlNode child;
-        if (root.GetFirstChild(child))
-        {
-            do
-            {
-                std::wstring childName;
-                int attributeCount = 0;
-                if (!child.GetName(childName) || childName != L"STRING" || !child.GetAttributeCount(attributeCount)
-                    || attributeCount == 0)
-                    continue;
-                int id = 0;
-                std::wstring text;
-                // A broken entry ends the load; the texts merged so far stay.
-                if (!child.GetAttributeInt(0, id) || !child.GetText(text))
-                    return false;
-                m_strings.Set(id, text);
-            } while (child.MoveToNextSibling());
-        }
 
         CCriticalSectionLock lock(m_headerLock);
         m_languageName = name;
@@ -223,22 +247,48 @@ void CLenguageManager::FallBackToDefault()
     LoadDefaultLanguage();
 }
 
-bool CLenguageManager::WriteDefaultLanguageFile(const std::wstring& path) const
+std::string CLenguageManager::DefaultLanguageBytes() const
 {
     HMODULE module = m_storage.resources ? m_storage.resources : GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDR_DEFAULT_LANGUAGE), L"XML");
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes)
-        return false;
-    const DWORD size = SizeofResource(module, resource);
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, SizeofResource(module, resource)) : std::string();
+}
 
+bool CLenguageManager::WriteDefaultLanguageFile(const std::wstring& path) const
+{
+    const std::string bytes = DefaultLanguageBytes();
+    if (bytes.empty())
+        return false;
     CScopedHandle file = AdoptFileHandle(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     DWORD written = 0;
-    return WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size;
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+const wchar_t* CLenguageManager::GetDefaultString(int id)
+{
+    if (!m_defaultsRead)
+    {
+        m_defaultsRead = true;
+        try
+        {
+            CXmlDocument document;
+            std::wstring name;
+            std::wstring code;
+            if (!document.LoadXml(DocumentText(DefaultLanguageBytes())) || !ReadTexts(document, m_defaults, name, code))
+                g_module.LogError(L"Cannot load defoult xml.", GetLastError());
+        }
+        catch (const CComError&)
+        {
+            g_module.LogError(L"Cannot load defoult xml.", GetLastError());
+        }
+    }
+    return m_defaults.Get(id);
 }
 
 bool CLenguageManager::SetCurrentLanguage(const std::wstring& fileStem) const

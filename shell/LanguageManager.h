@@ -74,15 +74,23 @@ public:
 
     // Valid for the manager's lifetime; empty for an id no file defined.
     const wchar_t* GetString(int id) { return m_strings.Get(id); }
+    // The text of the id in the default English document the program
+    // carries, whatever language is loaded; read from the resources at the
+    // first call (UI thread, COM initialised).
+    const wchar_t* GetDefaultString(int id);
 
 private:
     void ListLanguageFiles();
     // Logs and shows "Cannot load language file.", then loads the default.
     void FallBackToDefault();
     bool WriteDefaultLanguageFile(const std::wstring& path) const;
+    // The default English document's bytes (UTF-8); empty when missing.
+    std::string DefaultLanguageBytes() const;
     bool SetCurrentLanguage(const std::wstring& fileStem) const;
 
     CStringTable m_strings;
+    CStringTable m_defaults;
+    bool m_defaultsRead = false;
     mutable CCriticalSection m_headerLock;   // guards the name and the code
     std::wstring m_languageName;
     std::wstring m_languageCode;

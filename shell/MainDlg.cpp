@@ -28,10 +28,6 @@ const int kWindowHeight = 380;
 const int kBarWidth = 120;
 // Where the finished state shows the picture of the machine kind (96 DPI).
 const RECT kMachinePicture = {256, 103, 256 + 285, 103 + 189};
-// The English texts of the two percentage formats, which a translation
-// must match in its conversions.
-const wchar_t kVerdictPercentDefault[] = L"at %d%% of";
-const wchar_t kPercentageLineDefault[] = L"Your PC is performing at %.d%% of its potential";
 
 // Shows the wait cursor while it lives.
 class CWaitCursor
@@ -92,12 +88,16 @@ bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         OnTestProgress(wParam, lParam);
         return true;
     case WM_TESTS_FINISHED:
+        // The end of the run shows once the run is over: a close then asks
+        // nothing.
+        m_tester.AwaitRunEnd();
         OnTestsFinished();
         return true;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);
         return true;
     case WM_TESTS_CANCELLED:
+        m_tester.AwaitRunEnd();
         OnTestsCancelled();
         return true;
     case WM_UPDATEUISTATE:
@@ -417,10 +417,17 @@ void CMainDlg::OpenTestHistory()
     ShellExecuteW(Handle(), L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
+bool CMainDlg::UpdateHoldsClose() const
+{
+    // The update's dialogs belong to the active window, which is none while
+    // the program sits in the tray, so nothing else keeps a close (button,
+    // tray Exit, Alt+F4, Escape) from ending the program under them.
+    return m_updating;
+}
+
 void CMainDlg::RequestClose()
 {
-    // The update's dialogs are owned by this window.
-    if (m_updating)
+    if (UpdateHoldsClose())
         return;
     if (m_tester.IsRunning())
     {
@@ -433,6 +440,8 @@ void CMainDlg::RequestClose()
 
 void CMainDlg::CloseApp(int exitCode)
 {
+    if (UpdateHoldsClose())
+        return;
     DestroyWindow(Handle());
     m_tester.StopTests();
     PostQuitMessage(exitCode);
@@ -560,7 +569,7 @@ void CMainDlg::WritePercentageLine()
 {
     const int percent = static_cast<int>(m_tester.LoadLastPercentage());
     const std::wstring line = percent != 0
-                                  ? FormatText(GetFormatText(kTextPercentageLine, kPercentageLineDefault), percent)
+                                  ? FormatText(GetFormatText(kTextPercentageLine), percent)
                                   : g_module.GetString(kTextPotentialUnknown);
     SetText(IDC_HEADER_LINE, line.c_str());
 }
@@ -619,7 +628,7 @@ void CMainDlg::ShowFinishedResult()
     SetText(IDC_VERDICT_FIRST, g_module.GetString(kTextVerdictYourPcIs));
     SetText(IDC_VERDICT_FIRST + 1, g_module.GetString(kTextVerdictPerforming));
     SetText(IDC_VERDICT_FIRST + 2,
-            FormatText(GetFormatText(kTextVerdictPercent, kVerdictPercentDefault), percent).c_str());
+            FormatText(GetFormatText(kTextVerdictPercent), percent).c_str());
     SetText(IDC_VERDICT_FIRST + 3, g_module.GetString(kTextVerdictPotential));
     SetText(IDC_PERCENTAGE, FormatText(L"%d%%", percent).c_str());
 

@@ -81,6 +81,8 @@ private:
     void Optimize();
     void OpenCompanySite();
     void OpenTestHistory();
+    // True while an update check or download is under way: no close.
+    bool UpdateHoldsClose() const;
     void RequestClose();
     void CloseApp(int exitCode);
     void ShowTrayMenu();

@@ -45,8 +45,9 @@ bool HasConversionsOf(const wchar_t* text, const wchar_t* reference)
     }
 }
 
-const wchar_t* GetFormatText(int id, const wchar_t* englishDefault)
+const wchar_t* GetFormatText(int id)
 {
+    const wchar_t* englishDefault = g_module.GetLanguageManager().GetDefaultString(id);
     const wchar_t* text = g_module.GetString(id);
     if (HasConversionsOf(text, englishDefault))
         return text;

@@ -10,6 +10,6 @@
 // over each text.
 bool HasConversionsOf(const wchar_t* text, const wchar_t* reference);
 
-// The UI text of the id when it has the conversions of its English
-// default; otherwise, with one log line, the English default.
-const wchar_t* GetFormatText(int id, const wchar_t* englishDefault);
+// The UI text of the id when it has the conversions of the id's text in the
+// default English document; otherwise, with one log line, that English text.
+const wchar_t* GetFormatText(int id);

@@ -1,8 +1,10 @@
 // updater: finishes an update. The main program starts it with its own
-// process id and ends; this program waits for that process to go (the
-// installer cannot replace the files of a running program), then starts the
-// installer beside it silently. It has no window and no log: every failure
-// shows the same message box.
+// process id and the verified installer, which it holds open so that no
+// other process can write, delete or rename it, and ends; this program
+// keeps that hold, waits for the process to go (the installer cannot
+// replace the files of a running program), then starts the installer beside
+// it silently. It has no window and no log: every failure shows the same
+// message box.
 #include <windows.h>
 #include <objbase.h>
 
@@ -67,10 +69,38 @@ bool WaitForProcess(DWORD processId)
     return ended;
 }
 
+std::wstring InstallerPath()
+{
+    return OwnFolder() + L"\\" + kInstallerName;
+}
+
+bool SameFile(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+    return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// True when the handle inherited from the main program is the installer
+// beside this program: only then is the file started the one that was
+// checked. Opened here without any access right, which no sharing mode
+// forbids.
+bool HoldsInstaller(HANDLE held)
+{
+    HANDLE installer = CreateFileW(InstallerPath().c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    if (installer == INVALID_HANDLE_VALUE)
+        return false;
+    const bool same = held && SameFile(held, installer);
+    CloseHandle(installer);
+    return same;
+}
+
 bool StartInstaller()
 {
     // Quoted: the program folder usually has blanks in its name.
-    std::wstring commandLine = L"\"" + OwnFolder() + L"\\" + kInstallerName + L"\" /S";
+    std::wstring commandLine = L"\"" + InstallerPath() + L"\" /S";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -83,14 +113,25 @@ bool StartInstaller()
 
 int Run(const wchar_t* commandLine)
 {
-    // The id of the process to wait for; the rest of the line is ignored.
-    const DWORD processId = static_cast<DWORD>(wcstol(commandLine, nullptr, 10));
+    // The id of the process to wait for, then the value of the inherited
+    // handle of the installer; the rest of the line is ignored.
+    wchar_t* rest = nullptr;
+    const DWORD processId = static_cast<DWORD>(wcstol(commandLine, &rest, 10));
     if (processId == 0)
         return ShowError();
+    const HANDLE held = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(wcstoull(rest, nullptr, 10)));
+    if (!HoldsInstaller(held))
+    {
+        ShowError();
+        return 0;
+    }
     if (!WaitForProcess(processId))
         ShowError(); // installs anyway: the installer may still manage
+    // Released once the installer runs: its image is mapped then, which
+    // Windows keeps from being written or deleted.
     if (!StartInstaller())
         ShowError();
+    CloseHandle(held);
     return 0;
 }
 }

@@ -115,6 +115,13 @@ bool CTester::StartTests()
     // Every run starts resumed: a pause that came in the previous run's
     // last moments must not hold this one.
     ClearPause(m_pauseEvent.Get(), m_registryScaner, m_paused);
+    // Cleared here, on the thread that also stops runs, before the run
+    // thread exists: a stop that comes at any later moment is kept, however
+    // close to a test's start it lands.
+    for (const auto& test : m_tests)
+        test->ResetCancel();
+    Inventory().ResetCancel();
+    m_endReported = false;
     if (!Start())
     {
         LogError(L"cannot start tests: the run thread could not be created", GetLastError());
@@ -157,15 +164,29 @@ void CTester::StopTests()
     m_pool.DropQueued();
 }
 
+void CTester::AwaitRunEnd()
+{
+    // A completion message that did not come from the run's end (there is
+    // no run, or it is still going) has nothing to wait for.
+    if (!m_endReported)
+        return;
+    // Nothing of the run waits for the window after its completion message.
+    if (InSendMessage())
+        ReplyMessage(0);
+    Join();
+}
+
 void CTester::Shutdown()
 {
-    Resume();
+    // The window's close has already stopped, and so resumed, the run: a
+    // second "Resume test" would only repeat it.
+    ClearPause(m_pauseEvent.Get(), m_registryScaner, m_paused);
     Stop();
 }
 
 unsigned CTester::RunTests()
 {
-    // Run clears the cancel flag, so a stop that came first is checked here.
+    // A stop that came first runs nothing.
     if (!IsStopped())
         RunGuarded(Inventory());
 
@@ -180,6 +201,7 @@ unsigned CTester::RunTests()
     }
 
     Log(L"Finish tests");
+    m_endReported = true;
     ReportEnd(IsStopped() ? WM_TESTS_CANCELLED : WM_TESTS_FINISHED);
     return 0;
 }
@@ -187,8 +209,7 @@ unsigned CTester::RunTests()
 void CTester::ScheduleTest(ITester& test)
 {
     m_pool.Schedule([this, &test] {
-        // A stop that comes after its queue was emptied must still keep this
-        // test from running: Run clears the test's cancel flag.
+        // A stop that came after its queue was emptied keeps it from running.
         if (!IsStopped())
             RunGuarded(test);
     });

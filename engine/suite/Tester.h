@@ -56,6 +56,11 @@ public:
     // WM_TESTS_CANCELLED when the running tests have returned. Tests not yet
     // taken up by a worker do not run.
     void StopTests();
+    // For the handler of the completion message: answers it, so that the
+    // run thread goes on to its end, and waits until it is there. Afterwards
+    // IsRunning is false, so the window that shows the run's end shows it
+    // for a run that is over.
+    void AwaitRunEnd();
     // Resumes and joins the run thread. Call only after the main window is
     // gone: a run that is still going waits for it to handle its messages.
     void Shutdown();
@@ -122,4 +127,6 @@ private:
     // The total came from "zxq_ls" or from CalcTotalScore.
     bool m_totalScoreKnown = false;
     HWND m_completionWindow = nullptr;
+    // Set by the run thread as it sends its completion message.
+    std::atomic<bool> m_endReported{false};
 };

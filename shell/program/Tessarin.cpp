@@ -16,9 +16,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         return 0;
     StartCommonControls();
     g_module.Init(instance);
-    if (RunOneShotCommand(command) || CheckPendingRestart())
-        return 0;
     int exitCode = 0;
+    if (RunOneShotCommand(command, exitCode))
+        return exitCode;
+    if (CheckPendingRestart())
+        return 0;
     if (IsAnotherInstanceRunning(exitCode))
         return exitCode;
     // May end the program here to install a newer version.

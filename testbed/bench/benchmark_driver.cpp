@@ -14,10 +14,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/WindowDriver.h"
 
 namespace
@@ -29,11 +28,6 @@ const UINT kClose = 1000;
 const UINT kPercentage = 1025;
 const UINT kProgress = 1008;
 const DWORD kRunTimeoutMs = 30 * 60 * 1000;
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 // The text of the first <name> element of a small XML file.
 std::string ElementText(const std::string& document, const std::string& name)
@@ -175,8 +169,7 @@ int wmain(int argc, wchar_t** argv)
     DeleteFileW(resultFile.c_str());
     if (!program.Click(kOptimize))
         return Fail("Optimize Your PC was not handled");
-    std::ifstream result(Narrow(resultFile).c_str(), std::ios::binary);
-    const std::string document((std::istreambuf_iterator<char>(result)), std::istreambuf_iterator<char>());
+    const std::string document = ReadFileBytes(resultFile);
     if (document.empty())
         return Fail("Optimize Your PC saved no result.xml");
     std::printf("total score %s of %s, percentage %s; result document %ls\n",

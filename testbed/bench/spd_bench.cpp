@@ -55,7 +55,7 @@ void Measure()
 
     CSMBus bus(0x50);
     const double scanSeconds = Time([&bus] { bus.FindBaseAddress(); });
-    std::printf("controller scan (found at 00:1f.3, base 0x%lX): %.1f ms\n", bus.GetBaseAddress(), scanSeconds * 1000);
+    std::printf("controller scan (PCH at 00:1f.3, base 0x%lX): %.1f ms\n", bus.GetBaseAddress(), scanSeconds * 1000);
 
     WORD frequency = 0;
     const double imageSeconds = Time([&frequency] { frequency = CSPD(0).GetFrequency(); });
@@ -67,7 +67,7 @@ void Measure()
 bool MeasureWalkWithoutController(std::wstring& error)
 {
     StandInMachine machine;
-    machine.controller = CONTROLLER_NONE;
+    machine.machine = L"none";
     if (!StartStandInDriver(StandInDriverPath(), &machine, error))
         return false;
     const double walkSeconds = Time([] {
@@ -87,7 +87,7 @@ bool MeasureWalkWithoutController(std::wstring& error)
 int wmain()
 {
     StandInMachine machine;
-    machine.controller = CONTROLLER_BY_CLASS;
+    machine.machine = L"pch";
     machine.slots = {MODULE_DDR2_800_2GB};
     std::wstring error;
     if (!StartStandInDriver(StandInDriverPath(), &machine, error))

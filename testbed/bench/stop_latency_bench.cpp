@@ -1,7 +1,7 @@
 // Times how quickly the main program stops a run, on a registry with
 // 10,000 planted broken entries:
 //   stop_latency_bench <program> <working folder>
-// Starts the program and, for each of six points of a run, presses Begin
+// Starts the program and, for each of seven points of a run, presses Begin
 // Test by window message, waits until the program log shows that the run
 // has reached the point, presses Cancel Scan and times until the window
 // shows its idle look again. Prints figures only; the planted entries are
@@ -47,8 +47,10 @@ const StopPoint kPoints[] = {
     {"CPU load phase", L"CPU TEST: estimation of CPU consumed", L"CPU TEST: average CPU consumed", 0,
      "one load sample and its pause, 2 s"},
     {"memory sampling", L"MEMORY TEST: try run WMI", L"MEMORY TEST: end test", 500, "one sample pause, 1 s"},
-    {"system test sampling", L"SYS TEST: Scanning total registry entries number...",
-     L"SYS TEST: count of runing processes", 0, "start-up count and drive fill"},
+    {"registry count", L"SYS TEST: Scanning total registry entries number...", L"SYS TEST: Total registry entries =",
+     0, "one key's values, then start-up count and drive fill"},
+    {"system test sampling", L"SYS TEST: Total registry entries =", L"SYS TEST: count of runing processes", 0,
+     "start-up count and drive fill"},
     {"system test scans", L"SYS TEST: Scan com errors.", L"SYS TEST: Registry errors =", 0, "the running scan"},
 };
 
@@ -98,8 +100,8 @@ bool Running(const CProgramWindow& program)
     return program.Visible(kCancelScan);
 }
 
-// Begin Test is refused while the last run's thread is still ending, just
-// after the window turned idle: pressed again until the running look shows.
+// Pressed until the running look shows: a click may come before the
+// window has taken the last one up.
 bool StartRun(const CProgramWindow& program)
 {
     return WaitUntil([&] { return program.Click(kBeginTest) && Running(program); });
@@ -165,12 +167,11 @@ int wmain(int argc, wchar_t** argv)
         std::printf("stop latency: the program's window did not appear\n");
         return 1;
     }
-    std::printf("time from Cancel Scan to the idle look, at six points of a run:\n");
+    std::printf("time from Cancel Scan to the idle look, at seven points of a run:\n");
     for (const StopPoint& point : kPoints)
         if (!MeasureStop(program, point))
             break;
-    // Escape, not the close button: just after a stop the run's thread may
-    // still be ending, and the close button then asks whether to quit.
+    // Escape: it ends the program without a question.
     program.PostClick(IDCANCEL);
     program.WaitForExit(kStopTimeoutMs);
     return 0;

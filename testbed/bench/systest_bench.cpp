@@ -24,24 +24,10 @@ namespace
 const int kPlantedEntries = 10000;
 const uint64_t kHostilePlans = 20;
 
-struct NamedScan
-{
-    int type;
-    const char* label;
-};
-
-// The system test's order.
-const NamedScan kScans[] = {
-    {ScanTypeCom, "Com"},           {ScanTypeUninstall, "Uninstall"}, {ScanTypeFonts, "Fonts"},
-    {ScanTypeSharedDll, "SharedDll"}, {ScanTypeWinStartup, "Startup"}, {ScanTypeFileRefs, "FileRef"},
-    {ScanTypeShortcuts, "Shortcuts"}, {ScanTypeHelpFiles, "Help"},   {ScanTypeAppPath, "AppPath"},
-    {ScanTypeFileAssoc, "FileAssoc"},
-};
-
 void TimeScans(CRegistryScaner& scanner)
 {
     double total = 0;
-    for (const NamedScan& scan : kScans)
+    for (const SystemScan& scan : kSystemScans)
     {
         CRegErrorContainer errors;
         LARGE_INTEGER from;
@@ -51,7 +37,7 @@ void TimeScans(CRegistryScaner& scanner)
         scanner.ClearScans();
         const double seconds = SecondsSince(from);
         total += seconds;
-        std::printf("  %-10s %8.3f s %7u errors\n", scan.label, seconds, static_cast<unsigned>(errors.GetTotalCount()));
+        std::printf("  %-10ls %8.3f s %7u errors\n", scan.label, seconds, static_cast<unsigned>(errors.GetTotalCount()));
     }
     std::printf("  %-10s %8.3f s\n", "all scans", total);
 }

@@ -30,11 +30,6 @@ struct Options
     bool child = false;
 };
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 bool ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i)
@@ -78,30 +73,6 @@ std::wstring CurrentFile(const Options& options, const std::string& reader)
     return FormatText(L"%ls\\%hs.current", options.out.c_str(), reader.c_str());
 }
 
-}
-
-bool FuzzWriteFile(const std::wstring& path, const std::string& bytes)
-{
-    // The program keeps its small files hidden; a hidden file cannot be
-    // replaced by a plain one.
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    CScopedHandle file = AdoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
-bool FuzzReadFile(const std::wstring& path, std::string& bytes)
-{
-    CScopedHandle file = AdoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    bytes.assign(GetFileSize(file.Get(), nullptr), '\0');
-    DWORD read = 0;
-    return bytes.empty() || (ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                             read == bytes.size());
 }
 
 namespace
@@ -192,7 +163,7 @@ int RunChild(const FuzzReader& reader, const Options& options)
     {
         CFuzzRandom random(CaseSeed(options.seed, reader.name, index));
         const std::string input = reader.generate(random);
-        FuzzWriteFile(current, ReplayBytes(reader.name, options, index, input));
+        WriteFileBytes(current, ReplayBytes(reader.name, options, index, input));
         Report("start %zu %zu\n", index, input.size());
         watch.Start(index, CaseFile(options, reader.name, "hang", index));
         const DWORD start = GetTickCount();
@@ -369,7 +340,7 @@ int RunParent(const std::vector<FuzzReader>& readers, const Options& options)
 int RunReplay(const std::vector<FuzzReader>& readers, const Options& options)
 {
     std::string bytes;
-    if (!FuzzReadFile(options.replay, bytes))
+    if (!ReadFileBytes(options.replay, bytes))
     {
         std::printf("cannot read %ls\n", options.replay.c_str());
         return 2;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "testbed/fuzz/Mutations.h"
+#include "testbed/support/FileBytes.h"
 
 // What a reader did with one input: ok, or what broke its contract.
 struct FuzzOutcome
@@ -42,6 +43,3 @@ struct FuzzReader
 int RunFuzzProgram(int argc, wchar_t** argv, const std::vector<FuzzReader>& readers,
                    const std::function<bool()>& setUp = {});
 
-// Whole-file helpers for the readers' scratch files; false on any failure.
-bool FuzzWriteFile(const std::wstring& path, const std::string& bytes);
-bool FuzzReadFile(const std::wstring& path, std::string& bytes);

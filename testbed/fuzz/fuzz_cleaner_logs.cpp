@@ -113,13 +113,13 @@ FuzzOutcome Check(const std::string& input)
         written[FileName(file.name)] = file.content;
     // A name too long for a path is no file: it is left out.
     for (auto file = written.begin(); file != written.end();)
-        file = FuzzWriteFile(folder + file->first, file->second) ? std::next(file) : written.erase(file);
+        file = WriteFileBytes(folder + file->first, file->second) ? std::next(file) : written.erase(file);
     CleanerLogsShowRepair(folder);
     // The logs are the cleaner's: reading them changes none.
     for (const auto& file : written)
     {
         std::string after;
-        if (!FuzzReadFile(folder + file.first, after) || after != file.second)
+        if (!ReadFileBytes(folder + file.first, after) || after != file.second)
             return FuzzOutcome::Fail("a log changed on a read");
     }
     return FuzzOutcome();

@@ -56,7 +56,7 @@ std::string Generate(CFuzzRandom& random)
 FuzzOutcome Analyse(const std::string& input)
 {
     const DefragForm form = static_cast<DefragForm>(input.empty() ? 0 : static_cast<unsigned char>(input[0]) % 3);
-    if (!FuzzWriteFile(ScratchReport(), input.empty() ? std::string() : input.substr(1)))
+    if (!WriteFileBytes(ScratchReport(), input.empty() ? std::string() : input.substr(1)))
         return FuzzOutcome::Fail("cannot write the report file");
     CDefragAnalyser analyser(L"C", GetModuleHandleW(nullptr), form);
     analyser.Analyse();

@@ -26,12 +26,12 @@ class CSetAside
 public:
     explicit CSetAside(const wchar_t* name) : m_path(DataFile(name))
     {
-        m_existed = FuzzReadFile(m_path, m_bytes);
+        m_existed = ReadFileBytes(m_path, m_bytes);
     }
     ~CSetAside()
     {
         if (m_existed)
-            FuzzWriteFile(m_path, m_bytes);
+            WriteFileBytes(m_path, m_bytes);
         else
             DeleteFileW(m_path.c_str());
     }
@@ -59,7 +59,7 @@ FuzzOutcome ReadUrlFile(const std::string& input)
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"fuzz_user_url";
-    if (!FuzzWriteFile(path, input))
+    if (!WriteFileBytes(path, input))
         return FuzzOutcome::Fail("cannot write the scratch file");
     std::wstring first;
     {
@@ -101,7 +101,7 @@ std::string GenerateScoreFile(CFuzzRandom& random, bool percentage)
 FuzzOutcome CheckUntouched(const std::wstring& path, const std::string& input)
 {
     std::string after;
-    if (!FuzzReadFile(path, after) || after != input)
+    if (!ReadFileBytes(path, after) || after != input)
         return FuzzOutcome::Fail("the stored file changed on a read");
     return FuzzOutcome();
 }
@@ -109,7 +109,7 @@ FuzzOutcome CheckUntouched(const std::wstring& path, const std::string& input)
 FuzzOutcome ReadLastScore(const std::string& input)
 {
     const std::wstring path = DataFile(L"zxq_ls");
-    if (!FuzzWriteFile(path, input))
+    if (!WriteFileBytes(path, input))
         return FuzzOutcome::Fail("cannot write zxq_ls");
     {
         CTester tester(1);
@@ -129,7 +129,7 @@ FuzzOutcome ReadLastScore(const std::string& input)
 FuzzOutcome ReadLastPercentage(const std::string& input)
 {
     const std::wstring path = DataFile(L"zxq_lp");
-    if (!FuzzWriteFile(path, input))
+    if (!WriteFileBytes(path, input))
         return FuzzOutcome::Fail("cannot write zxq_lp");
     {
         CTester tester(1);

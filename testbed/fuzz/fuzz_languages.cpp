@@ -36,7 +36,7 @@ FuzzOutcome Load(const std::string& input)
 {
     const std::wstring folder = ScratchFolder();
     CreateDirectoryW(folder.c_str(), nullptr);
-    if (!FuzzWriteFile(folder + L"Fuzz.xml", input))
+    if (!WriteFileBytes(folder + L"Fuzz.xml", input))
         return FuzzOutcome::Fail("cannot write the language file");
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=

@@ -84,7 +84,7 @@ std::string GenerateShortcut(CFuzzRandom& random)
         const std::wstring shape = ShortcutPath(L"TessarinFuzzShape.lnk");
         std::string bytes;
         CreateShortcut(shape, L"C:\\windows\\notepad.exe");
-        FuzzReadFile(shape, bytes);
+        ReadFileBytes(shape, bytes);
         DeleteFileW(shape.c_str());
         return std::string(1, '\2') + mutator.Mutate(bytes, 4096);
     }
@@ -101,7 +101,7 @@ FuzzOutcome RunShortcutScan(const std::string& input)
     else if (form == 1)
         CreateShortcut(link, TextOfWideBytes(data));
     else
-        FuzzWriteFile(link, data);
+        WriteFileBytes(link, data);
     const FuzzOutcome outcome = RunScan(ScanTypeShortcuts, std::string());
     DeleteFileW(link.c_str());
     return outcome;

@@ -20,7 +20,6 @@ class CEndlessInventory : public CTesterImpl<CEndlessInventory>
 public:
     void Run() override
     {
-        ResetCancel();
         while (!CheckCancel())
             Sleep(20);
     }

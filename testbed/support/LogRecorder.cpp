@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/Folders.h"
-#include "base/ScopedHandle.h"
+#include "testbed/support/FileBytes.h"
 
 CLogRecorder::CLogRecorder() : m_previous(SetLogSink(this))
 {
@@ -37,14 +37,5 @@ int CLogRecorder::Count(const std::wstring& text) const
 
 std::wstring ReadProgramLog()
 {
-    std::wstring path = GetAppDataFolder() + L"\\tessarin.log";
-    CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                     nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return std::wstring();
-    std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
-    DWORD read = 0;
-    ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    text.resize(read / sizeof(wchar_t));
-    return text;
+    return ReadFileText(GetAppDataFolder() + L"\\tessarin.log");
 }

@@ -4,6 +4,7 @@
 
 #include "base/ScopedHandle.h"
 #include "base/Folders.h"
+#include "testbed/support/FileBytes.h"
 
 namespace
 {
@@ -34,15 +35,10 @@ private:
 // The file's bytes as UTF-16LE text.
 std::wstring ReadText(const std::wstring& path)
 {
-    HANDLE raw = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (raw == INVALID_HANDLE_VALUE)
+    std::string bytes;
+    if (!ReadFileBytes(path, bytes))
         return L"<no probe output>";
-    CScopedHandle file(raw);
-    std::wstring text(::GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
-    DWORD read = 0;
-    ::ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    text.resize(read / sizeof(wchar_t));
-    return text;
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 }
 

@@ -66,8 +66,8 @@ bool WriteMachine(const StandInMachine* machine, std::wstring& error)
     if (result == ERROR_SUCCESS)
     {
         const std::vector<BYTE> slots = machine->slots.empty() ? std::vector<BYTE>(1, 0) : machine->slots;
-        result = RegSetValueExW(key, L"Controller", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&machine->controller),
-                                sizeof(DWORD));
+        result = RegSetValueExW(key, L"Machine", 0, REG_SZ, reinterpret_cast<const BYTE*>(machine->machine.c_str()),
+                                static_cast<DWORD>((machine->machine.size() + 1) * sizeof(wchar_t)));
         if (result == ERROR_SUCCESS)
             result = RegSetValueExW(key, L"Faults", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&machine->faults),
                                     sizeof(DWORD));
@@ -123,11 +123,13 @@ bool StartStandInDriver(const std::wstring& imagePath, const StandInMachine* mac
     return Fail(error, L"waiting for \\\\.\\PortIo");
 }
 
-bool ReadStandInEepromWrites(DWORD& writes)
+bool ReadStandInCounts(StandInCounts& counts)
 {
     CRegistryKey key;
-    return key.Open(HKEY_LOCAL_MACHINE, kParametersKey, KEY_QUERY_VALUE) == ERROR_SUCCESS &&
-           key.ReadDword(L"EepromWrites", writes);
+    return key.Open(HKEY_LOCAL_MACHINE, kParametersKey, KEY_QUERY_VALUE) == ERROR_SUCCESS
+           && key.ReadDword(L"EepromWrites", counts.eepromWrites)
+           && key.ReadDword(L"ForeignWrites", counts.foreignWrites)
+           && key.ReadDword(L"FirmwareTransactions", counts.firmwareTransactions);
 }
 
 bool RemoveStandInDriver(std::wstring& error)

@@ -7,7 +7,8 @@
 // are those of standin_driver/Machine.h.
 struct StandInMachine
 {
-    DWORD controller = 0;
+    // A chipset's name ("piix4", "pch", ...; MachineNames).
+    std::wstring machine = L"none";
     // The module in each slot, slot 0 first; missing slots are empty.
     std::vector<BYTE> slots;
     DWORD faults = 0;
@@ -20,9 +21,18 @@ struct StandInMachine
 // once the device answers. False with a description when a step fails.
 bool StartStandInDriver(const std::wstring& imagePath, const StandInMachine* machine, std::wstring& error);
 
-// How many bytes write transactions have stored into the emulated modules'
-// EEPROMs since the running driver started; false when it says nothing.
-bool ReadStandInEepromWrites(DWORD& writes);
+// What the running driver counted since it started: bytes write
+// transactions stored into the emulated modules' EEPROMs, writes that
+// reached hardware outside the usable SMBus host's registers (or the host
+// while its firmware held it), and the firmware's own transactions that
+// ended as it expected. False when it says nothing.
+struct StandInCounts
+{
+    DWORD eepromWrites = 0;
+    DWORD foreignWrites = 0;
+    DWORD firmwareTransactions = 0;
+};
+bool ReadStandInCounts(StandInCounts& counts);
 
 // Stops and deletes the service; true when it is gone or never was.
 bool RemoveStandInDriver(std::wstring& error);

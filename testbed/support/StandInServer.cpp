@@ -1,6 +1,7 @@
 #include "testbed/support/StandInServer.h"
 
 #include "base/ScopedHandle.h"
+#include "testbed/support/FileBytes.h"
 #include "net/HttpClient.h"
 #include "base/StringFormat.h"
 
@@ -32,19 +33,6 @@ std::string ProxyBlob(const std::string& proxy)
     blob.append(32, '\0');
     return blob;
 }
-}
-
-std::string ReadFileBytes(const std::wstring& path)
-{
-    CScopedHandle file = AdoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return std::string();
-    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
 }
 
 CStandInServer::CStandInServer(int lifetimeSeconds)

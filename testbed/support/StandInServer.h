@@ -47,6 +47,3 @@ private:
     bool m_hadSetting = false;
     std::string m_savedSetting;
 };
-
-// The content of a file as bytes; empty when it cannot be read.
-std::string ReadFileBytes(const std::wstring& path);

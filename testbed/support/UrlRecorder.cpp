@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/ScopedHandle.h"
+#include "testbed/support/FileBytes.h"
 
 // Nothing of the shell library here: the window tests, which must not hold
 // the application singleton, use the recorder too.
@@ -73,16 +73,8 @@ std::vector<std::wstring> CUrlRecorder::WaitForUrls(size_t count, unsigned long 
 
 std::vector<std::wstring> CUrlRecorder::ReadUrls() const
 {
-    CScopedHandle file = AdoptFileHandle(CreateFileW(m_recordFile.c_str(), GENERIC_READ,
-                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                                     nullptr));
     std::vector<std::wstring> urls;
-    if (!file)
-        return urls;
-    std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
-    DWORD read = 0;
-    ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    text.resize(read / sizeof(wchar_t));
+    const std::wstring text = ReadFileText(m_recordFile);
     // Only complete lines: a recorder may be writing the last one.
     size_t start = 0;
     for (size_t end = text.find(L"\r\n"); end != std::wstring::npos; end = text.find(L"\r\n", start))

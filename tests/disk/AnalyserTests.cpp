@@ -10,6 +10,7 @@
 #include "disk/OstrelResources.h"
 #include "disk/ProcessKiller.h"
 #include "base/ScopedHandle.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/LogRecorder.h"
 #include "tests/disk/DiskTestSupport.h"
 
@@ -37,20 +38,6 @@ AnalysisOutcome Analyse(const std::wstring& wineVersion, DefragForm form)
     return {analyser.Succeeded(), analyser.GetFragmentation(), analyser.GetProgress()};
 }
 
-std::string FileBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    if (!bytes.empty())
-        ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    return bytes;
-}
-
 std::string ResourceBytes(HMODULE module, WORD id)
 {
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), L"EXE");
@@ -75,7 +62,7 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
         ASSERT_TRUE(ostrel.Extract(IDR_OSTREL_X64));
         std::string expected = ResourceBytes(OstrelHost(), IDR_OSTREL_X64);
         EXPECT_GT(expected.size(), 1000u);
-        EXPECT_EQ(expected, FileBytes(path));
+        EXPECT_EQ(expected, ReadFileBytes(path));
         // A missing resource is a failure, not an empty program.
         EXPECT_FALSE(ostrel.Extract(999));
     }
@@ -90,7 +77,7 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
             COstrelFile resourceless(OstrelHost());
             EXPECT_FALSE(resourceless.Extract(999));
         }
-        EXPECT_TRUE(ResourceBytes(OstrelHost(), IDR_OSTREL_X64) == FileBytes(path)) << "deleted by a file that wrote nothing";
+        EXPECT_TRUE(ResourceBytes(OstrelHost(), IDR_OSTREL_X64) == ReadFileBytes(path)) << "deleted by a file that wrote nothing";
     }
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
 }

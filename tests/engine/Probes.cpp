@@ -37,11 +37,12 @@ CProbeTest::CProbeTest(ProbeSettings settings, CRunJournal& journal)
 
 void CProbeTest::Run()
 {
-    ResetCancel();
     m_unitsDone = 0;
     m_sawCancel = false;
     m_journal.Add(m_settings.name + " start");
     SetEvent(m_started.Get());
+    const std::wstring firstLine(m_settings.name.begin(), m_settings.name.end());
+    BeginRun((firstLine + L" begin").c_str(), m_settings.group);
     for (int unit = 1; unit <= m_settings.steps; ++unit)
     {
         if (CheckCancel())

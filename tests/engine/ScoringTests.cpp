@@ -16,6 +16,7 @@
 #include "shell/Module.h"
 #include "tests/engine/Probes.h"
 #include "tests/engine/XmlTestSupport.h"
+#include "testbed/support/FileBytes.h"
 
 namespace
 {
@@ -51,26 +52,14 @@ std::wstring DataFile(const wchar_t* name)
 
 std::vector<unsigned char> ReadBytes(const std::wstring& path)
 {
-    std::vector<unsigned char> bytes;
-    CScopedHandle file = AdoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return bytes;
-    unsigned char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        bytes.insert(bytes.end(), buffer, buffer + read);
-    return bytes;
+    const std::string bytes = ReadFileBytes(path);
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
+// Hidden, as the program keeps these files.
 void WriteBytes(const std::wstring& path, const void* data, DWORD size)
 {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    CScopedHandle file = AdoptFileHandle(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
-    ASSERT_TRUE(file);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), data, size, &written, nullptr));
+    ASSERT_TRUE(WriteFileBytes(path, std::string(static_cast<const char*>(data), size), FILE_ATTRIBUTE_HIDDEN));
 }
 
 // The program's own last-score files live in the test prefix's application

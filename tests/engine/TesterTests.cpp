@@ -98,7 +98,8 @@ TEST_F(TesterRun, HardwareInfoRunsFirstThenTheTestsInRegistrationOrder)
     ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
     EXPECT_EQ(journal.Entries(), (Entries{"H start", "H end", "A start", "A end", "B start", "B end", "C start", "C end"}));
     // The hardware info has no progress target.
-    EXPECT_EQ(ReceivedProgress(), (Progress{{1, 50}, {1, 100}, {2, 50}, {2, 100}, {3, 50}, {3, 100}}));
+    EXPECT_EQ(ReceivedProgress(),
+              (Progress{{1, 0}, {1, 50}, {1, 100}, {2, 0}, {2, 50}, {2, 100}, {3, 0}, {3, 50}, {3, 100}}));
 }
 
 TEST_F(TesterRun, PauseHoldsProgressUntilResume)
@@ -107,6 +108,7 @@ TEST_F(TesterRun, PauseHoldsProgressUntilResume)
     Prepare();
     ASSERT_TRUE(tester->StartTests());
     ASSERT_TRUE(WaitPumping(test.InUnit()));
+    window.Clear();
 
     tester->Suspend();
     EXPECT_TRUE(tester->IsPaused());
@@ -131,6 +133,7 @@ TEST_F(TesterRun, StopWhilePausedWakesTheTestsAndTheNextRunFinishes)
     ASSERT_TRUE(tester->StartTests());
     ASSERT_TRUE(WaitPumping(first.InUnit()));
     ASSERT_TRUE(WaitPumping(second.InUnit()));
+    window.Clear();
     tester->Suspend();
     first.OpenGate();
     second.OpenGate();
@@ -151,7 +154,7 @@ TEST_F(TesterRun, StopWhilePausedWakesTheTestsAndTheNextRunFinishes)
     ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED);
     EXPECT_EQ(first.UnitsDone(), 3);
     EXPECT_EQ(second.UnitsDone(), 3);
-    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 6u);
+    EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 8u);
 }
 
 TEST_F(TesterRun, StopLeavesTestsNotYetTakenUpUnrun)
@@ -164,6 +167,7 @@ TEST_F(TesterRun, StopLeavesTestsNotYetTakenUpUnrun)
     ASSERT_TRUE(tester->StartTests());
     ASSERT_TRUE(WaitPumping(first.InUnit()));
     ASSERT_TRUE(WaitPumping(second.InUnit()));
+    window.Clear();
 
     tester->StopTests();
     first.OpenGate();
@@ -174,6 +178,59 @@ TEST_F(TesterRun, StopLeavesTestsNotYetTakenUpUnrun)
     EXPECT_TRUE(journal.Contains("A end"));
     EXPECT_TRUE(journal.Contains("B end"));
     EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 0u) << "cancelled tests send no progress";
+}
+
+namespace
+{
+// Holds the thread that logs a line containing the given text until
+// released, as a slow log-file write would.
+class CLogHold : public CLogRecorder
+{
+public:
+    explicit CLogHold(std::wstring text)
+        : m_text(std::move(text)),
+          m_reached(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+    }
+
+    void Write(const std::wstring& line) override
+    {
+        CLogRecorder::Write(line);
+        if (line.find(m_text) == std::wstring::npos)
+            return;
+        SetEvent(m_reached.Get());
+        WaitForSingleObject(m_release.Get(), kWaitMs);
+    }
+
+    HANDLE Reached() const { return m_reached.Get(); }
+    void Release() { SetEvent(m_release.Get()); }
+
+private:
+    std::wstring m_text;
+    CScopedHandle m_reached;
+    CScopedHandle m_release;
+};
+}
+
+TEST_F(TesterRun, StopThatLandsAsATestWritesItsFirstLineEndsItAndShutdownResumesOnce)
+{
+    CProbeTest& test = AddTest({"A", 3, 1});
+    Prepare();
+    CLogHold log(L"A begin");
+    ASSERT_TRUE(tester->StartTests());
+    ASSERT_TRUE(WaitPumping(log.Reached()));
+
+    tester->StopTests();
+    log.Release();
+    ASSERT_EQ(window.WaitForRunEnd(), WM_TESTS_CANCELLED);
+    EXPECT_TRUE(test.SawCancel());
+    EXPECT_EQ(test.UnitsDone(), 0);
+
+    // As the program ends: the window's close stops the run, then the tester
+    // is shut down.
+    tester->Shutdown();
+    EXPECT_EQ(log.Count(L"Resume test"), 1);
 }
 
 TEST_F(TesterRun, StopDuringTheHardwareInfoRunsNoTest)
@@ -291,7 +348,7 @@ TEST_F(TesterRun, LatePauseDoesNotHoldTheNextRun)
         ASSERT_TRUE(tester->StartTests()) << test.name;
         EXPECT_FALSE(tester->IsPaused()) << test.name;
         EXPECT_EQ(window.WaitForRunEnd(), WM_TESTS_FINISHED) << test.name << ": the next run is held";
-        EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 2u) << test.name;
+        EXPECT_EQ(window.Count(WM_TEST_PROGRESS), 3u) << test.name;
         tester->StopTests();
         ASSERT_TRUE(WaitForRunThreadEnd()) << test.name;
     }

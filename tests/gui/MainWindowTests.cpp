@@ -9,6 +9,7 @@
 #include <shlobj.h>
 #include <setupapi.h>
 #include "shell/MainDlg.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 #include "testbed/support/UrlRecorder.h"
 #include "testbed/support/StandInServer.h"
@@ -89,11 +90,6 @@ public:
     {
     }
 };
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
 
 // For a reviewer to look at: "<build folder>\screenshots\<name>.png".
 void SaveTestScreenshot(HWND window, const std::wstring& name)
@@ -215,6 +211,10 @@ TEST_F(MainWindow, RunsFromBeginTestToTheResultAndBackToIdle)
     EXPECT_TRUE(ShowsRunning(*host));
     ASSERT_TRUE(WaitUntil([&] { return ShowsIdle(*host); }));
     EXPECT_EQ(host->Text(IDC_STATUS), L"Please wait while test is stopped.");
+
+    // Escape; 97 if a run's end showed while the run was still going.
+    host->PostClick(IDCANCEL);
+    EXPECT_EQ(host->WaitForExit(), 2);
 }
 
 TEST_F(MainWindow, ProgressSumsTheLastValueOfEachGroupUpToTheRange)
@@ -383,28 +383,6 @@ std::string StoredAddressBytes(const std::wstring& address)
     return std::string(bytes, (address.size() + 1) * sizeof(wchar_t));
 }
 
-std::string ReadWholeFile(const std::wstring& path)
-{
-    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-    {
-        file.Reset();
-        return std::string();
-    }
-    std::string bytes(GetFileSize(file.Get(), nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    return bytes.substr(0, read);
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    CScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
 {
     // A program beside the stored address: what the shell would start for
@@ -419,7 +397,7 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
     CUrlRecorder browser(folder + L"\\urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
     const std::wstring addressFile = GetAppDataFolder() + L"\\user_url";
-    const std::string savedAddress = ReadWholeFile(addressFile);
+    const std::string savedAddress = ReadFileBytes(addressFile);
 
     const struct
     {
@@ -432,7 +410,7 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(Narrow(c.stored));
-        WriteWholeFile(addressFile, StoredAddressBytes(c.stored));
+        WriteFileBytes(addressFile, StoredAddressBytes(c.stored));
         ASSERT_NO_FATAL_FAILURE(Start(L""));
         ASSERT_TRUE(host->Visible(IDC_TEST_HISTORY));
         ASSERT_TRUE(host->Click(IDC_TEST_HISTORY));
@@ -444,19 +422,19 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
             ASSERT_EQ(urls.size(), 1u);
             EXPECT_EQ(urls[0].find(L"http://www.tessarin.test/u/5/"), 0u) << Narrow(urls[0]);
             EXPECT_NE(urls[0], c.stored);
-            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(urls[0]));
+            EXPECT_EQ(ReadFileBytes(addressFile), StoredAddressBytes(urls[0]));
         }
         else
         {
             EXPECT_TRUE(urls.empty());
-            EXPECT_EQ(ReadWholeFile(addressFile), StoredAddressBytes(c.stored));
+            EXPECT_EQ(ReadFileBytes(addressFile), StoredAddressBytes(c.stored));
             EXPECT_EQ(GetFileAttributesW(started.c_str()), INVALID_FILE_ATTRIBUTES);
         }
     }
     if (savedAddress.empty())
         DeleteFileW(addressFile.c_str());
     else
-        WriteWholeFile(addressFile, savedAddress);
+        WriteFileBytes(addressFile, savedAddress);
     for (const wchar_t* name : {L"\\en.exe", L"\\zxq_install.log", L"\\urls.txt"})
         DeleteFileW((folder + name).c_str());
     RemoveDirectoryW(folder.c_str());
@@ -547,8 +525,9 @@ void UseTrayMenu(const CWindowHost& host, DWORD processId, const std::vector<UIN
 }
 
 // While the tray's update check waits for the user, the tray menu offers
-// nothing that starts a run, checks again or ends the program.
-TEST_F(MainWindow, TrayOffersNoStartCheckOrExitDuringAnUpdateCheck)
+// nothing that starts a run, checks again or ends the program, and neither
+// Escape nor Alt+F4 ends it.
+TEST_F(MainWindow, NothingStartsChecksOrClosesDuringAnUpdateCheck)
 {
     CStandInServer site(120);
     ASSERT_TRUE(site.IsRunning());
@@ -574,6 +553,10 @@ TEST_F(MainWindow, TrayOffersNoStartCheckOrExitDuringAnUpdateCheck)
         {"Check for updates", {VK_UP, VK_UP, VK_RETURN}},
         {"Exit application", {VK_UP, VK_RETURN}},
     };
+    // Escape and Alt+F4 reach the window as these; the menus below come
+    // after them.
+    host->PostClick(IDCANCEL);
+    PostMessageW(host->Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     for (const Case& test : cases)
     {
         ASSERT_NO_FATAL_FAILURE(UseTrayMenu(*host, processId, test.keys)) << test.whatTheKeysChoseBefore;

@@ -118,7 +118,7 @@ protected:
 // two modules SPD finds, the first stays and gets its capacity.
 TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
 {
-    StartMachine({CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB, MODULE_EMPTY, MODULE_EMPTY, MODULE_DDR_400_512MB}, 0});
+    StartMachine({L"piix4", {MODULE_DDR2_800_2GB, MODULE_EMPTY, MODULE_EMPTY, MODULE_DDR_400_512MB}, 0});
     CLogRecorder log;
     test.Run();
 
@@ -151,6 +151,38 @@ TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
     };
     for (const std::wstring& text : expected)
         EXPECT_NE(xml.find(text), std::wstring::npos) << std::string(text.begin(), text.end());
+}
+
+// On every chipset the test reads what the datasheet says it should, or
+// finds no SMBus and goes on with WMI alone; either way no write reaches
+// anything but the controller's host registers.
+TEST_F(MemoryTestRun, EachChipsetReadsTheModulesOrReportsNoSMBus)
+{
+    struct Case
+    {
+        const wchar_t* machine;
+        bool readsSpd;
+    };
+    const Case cases[] = {{L"piix4", true},       {L"ich5", true},      {L"ich10", true},
+                          {L"pch", true},         {L"memory-bar", true}, {L"firmware-busy", true},
+                          {L"amd756", false},     {L"acpi-smbus", false}};
+    for (const Case& c : cases)
+    {
+        StartMachine({c.machine, {MODULE_DDR2_800_2GB, MODULE_EMPTY, MODULE_DDR4_2400_8GB}, 0});
+        CHardwareInfo cardModels;
+        CMemoryTester run{cardModels, 0};
+        CLogRecorder log;
+        run.Run();
+        EXPECT_EQ(log.Count(L"MEMORY TEST: found a card id=0, frequency=400\r\n"), c.readsSpd ? 1 : 0) << c.machine;
+        EXPECT_EQ(log.Count(L"MEMORY TEST: found a card id=2, frequency=1200\r\n"), c.readsSpd ? 1 : 0)
+            << c.machine;
+        ASSERT_EQ(run.GetModules().size(), 1u) << c.machine; // Wine's one Win32_PhysicalMemory object
+        EXPECT_EQ(run.GetModules()[0].model, c.readsSpd ? L"1:152" : L"") << c.machine;
+        StandInCounts counts;
+        ASSERT_TRUE(ReadStandInCounts(counts));
+        EXPECT_EQ(counts.foreignWrites, 0u) << c.machine;
+        EXPECT_EQ(counts.eepromWrites, 0u) << c.machine;
+    }
 }
 
 TEST_F(MemoryTestRun, WithoutDriverWmiAloneGivesTheModules)
@@ -201,7 +233,7 @@ TEST_F(MemoryTestRun, CancelDuringSamplingKeepsTheModulesAndNoLoad)
 // the stand-in).
 TEST_F(MemoryTestRun, WithoutControllerWmiAloneGivesTheModules)
 {
-    StartMachine({CONTROLLER_NONE, {MODULE_DDR2_800_2GB, MODULE_DDR3_1333_4GB}, 0});
+    StartMachine({L"none", {MODULE_DDR2_800_2GB, MODULE_DDR3_1333_4GB}, 0});
     CLogRecorder log;
     {
         CHangGuard guard("a memory test without an SMBus controller", 5 * 60 * 1000);
@@ -217,7 +249,7 @@ TEST_F(MemoryTestRun, WithoutControllerWmiAloneGivesTheModules)
 // the first one.
 TEST_F(MemoryTestRun, CancelBeforeTheSlotsEndsTheTestAtOnce)
 {
-    StartMachine({CONTROLLER_KNOWN, {MODULE_DDR2_800_2GB}, 0});
+    StartMachine({L"piix4", {MODULE_DDR2_800_2GB}, 0});
     CMessageWindow window([this](UINT message, WPARAM percent, LPARAM) -> LRESULT {
         if (message == WM_TEST_PROGRESS && percent == 0)
             test.Cancel();

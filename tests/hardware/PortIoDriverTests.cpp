@@ -10,9 +10,18 @@
 namespace
 {
 const DWORD kNoError = 0;
-// Where each controller's host registers start.
+// Where the PIIX4's host registers start, and where an ACPI-style host
+// of another machine sits.
 const DWORD kKnownBase = 0x0C00;
 const DWORD kByClassBase = 0x0400;
+
+void ExpectNoForeignWrites()
+{
+    StandInCounts counts;
+    ASSERT_TRUE(ReadStandInCounts(counts));
+    EXPECT_EQ(counts.foreignWrites, 0u);
+    EXPECT_EQ(counts.eepromWrites, 0u);
+}
 
 // One handle to the driver's device and the requests sent through it, each
 // answered with the Windows error it ended in (0 for success).
@@ -65,7 +74,7 @@ protected:
     void SetUp() override
     {
         StandInMachine machine;
-        machine.controller = CONTROLLER_KNOWN;
+        machine.machine = L"piix4";
         machine.slots = {MODULE_DDR2_800_2GB};
         StartMachine(machine);
         device = CDeviceHandle();
@@ -115,33 +124,62 @@ TEST_F(PortIoDriver, OpensOnlyTheConfigurationPortsAndTheControllersHostRegister
     }
 }
 
-TEST_F(PortIoDriver, OpensNoHostRegistersWithoutAControllerOrAmongTheBoardsFixedDevices)
+// Ports a search that took any base register would have opened: the AMD
+// power-management block, an ACPI-style host, a memory BAR's low bits (the
+// graphics card's ports), the upper half of a 64-bit memory BAR.
+TEST_F(PortIoDriver, OpensNoHostRegistersOfAnUnknownLayoutOrOutsideAnIoBar)
 {
     struct Case
     {
-        DWORD controller;
+        const wchar_t* machine;
         DWORD base;
     };
-    // Without a controller nothing answers as its registers; a class-code
-    // controller whose base address registers hold nothing gives a base of
-    // 0x08, among the DMA controller's ports.
-    const Case cases[] = {{CONTROLLER_NONE, kKnownBase}, {CONTROLLER_LOW_BARS, 0x0008}};
+    const Case cases[] = {{L"none", kKnownBase},
+                          {L"amd756", 0xE400},
+                          {L"amd756", 0xE4E0},
+                          {L"acpi-smbus", kByClassBase},
+                          {L"memory-bar", 0xE000},
+                          {L"pch", 0x0400}};
     device.Close(); // the driver restarts with each machine
     for (const Case& c : cases)
     {
         StandInMachine machine;
-        machine.controller = c.controller;
+        machine.machine = c.machine;
         StartMachine(machine);
         CDeviceHandle handle;
         for (DWORD offset = 0; offset < 6; ++offset)
         {
             DWORD token = 0;
             EXPECT_EQ(handle.Open(c.base + offset, 1, token), static_cast<DWORD>(ERROR_ACCESS_DENIED))
-                << "controller " << c.controller << ", port 0x" << std::hex << c.base + offset;
+                << c.machine << ", port 0x" << std::hex << c.base + offset;
         }
         DWORD token = 0;
-        EXPECT_EQ(handle.Open(0xCF8, 4, token), kNoError) << "controller " << c.controller;
+        EXPECT_EQ(handle.Open(0xCF8, 4, token), kNoError) << c.machine;
     }
+}
+
+// The configuration address is the process's, kept by the driver: another
+// handle of the same process reads with it, and nothing reaches the
+// configuration ports.
+TEST_F(PortIoDriver, ConfigurationAddressBelongsToTheProcess)
+{
+    DWORD address = 0;
+    ASSERT_EQ(device.Open(0xCF8, 4, address), kNoError);
+    ASSERT_EQ(device.Write(address, 0x80003B08), kNoError); // 0:7.3, class register
+    CDeviceHandle other;
+    DWORD data = 0;
+    DWORD otherAddress = 0;
+    ASSERT_EQ(other.Open(0xCFC, 4, data), kNoError);
+    ASSERT_EQ(other.Open(0xCF8, 4, otherAddress), kNoError);
+    DWORD value = 0;
+    EXPECT_EQ(other.Read(otherAddress, value), kNoError);
+    EXPECT_EQ(value, 0x80003B08u);
+    EXPECT_EQ(other.Read(data, value), kNoError);
+    EXPECT_EQ(value, 0x06800002u); // the PIIX4 function's class code
+    ASSERT_EQ(device.Write(address, 0x00003B08), kNoError); // enable bit clear: no configuration cycle
+    EXPECT_EQ(other.Read(data, value), kNoError);
+    EXPECT_EQ(value, 0xFFFFFFFFu);
+    ExpectNoForeignWrites();
 }
 
 TEST_F(PortIoDriver, ConfigurationDataIsReadOnly)
@@ -185,6 +223,15 @@ TEST_F(PortIoDriver, LetsTheHostStartOnlyReads)
         {kReadAddress, kControl, 0x54, ERROR_ACCESS_DENIED}, // block
         {kReadAddress, kData0, 0x00, ERROR_ACCESS_DENIED},
         {kWriteAddress, kData0, 0x00, ERROR_ACCESS_DENIED},
+        // Only SPD EEPROMs are read, and only JEDEC's two page selects sent.
+        {0x2E << 1 | 1, kControl, 0x48, ERROR_ACCESS_DENIED},
+        {0x58 << 1 | 1, kControl, 0x48, ERROR_ACCESS_DENIED},
+        {0x36 << 1, kControl, 0x44, kNoError},
+        {0x37 << 1, kControl, 0x44, kNoError},
+        {0x36 << 1, kControl, 0x48, ERROR_ACCESS_DENIED},
+        {0x35 << 1, kControl, 0x44, ERROR_ACCESS_DENIED},
+        {0x38 << 1, kControl, 0x44, ERROR_ACCESS_DENIED},
+        {0x36 << 1 | 1, kControl, 0x44, ERROR_ACCESS_DENIED},
     };
     DWORD slaveAddress = 0;
     ASSERT_EQ(device.Open(kSlaveAddress, 1, slaveAddress), kNoError);
@@ -197,9 +244,7 @@ TEST_F(PortIoDriver, LetsTheHostStartOnlyReads)
                                                          << ", port 0x" << c.port << " = 0x" << c.value;
         EXPECT_EQ(device.ClosePort(token), kNoError);
     }
-    DWORD eepromWrites = 0;
-    ASSERT_TRUE(ReadStandInEepromWrites(eepromWrites));
-    EXPECT_EQ(eepromWrites, 0u);
+    ExpectNoForeignWrites();
 }
 
 TEST_F(PortIoDriver, TokensWorkOnlyThroughTheHandleThatOpenedThem)

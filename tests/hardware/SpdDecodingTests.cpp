@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 #include "hardware/SpdImage.h"
@@ -43,8 +44,8 @@ TEST(SpdDecoding, ClockFromByte9BeforeDdr3)
         {kSpdDdr, 0x60, 166},
         {kSpdDdr, 0x5D, 158},   // tenths for DDR: 6.3 ns
         {kSpdSdram, 0x75, 133},
-        {12, 0x25, 500},        // an unknown type: whole nanoseconds only
-        {12, 0x0F, 0},          // below 1 ns: no whole nanoseconds
+        {13, 0x25, 500},        // an unknown type: whole nanoseconds only
+        {13, 0x0F, 0},          // below 1 ns: no whole nanoseconds
         {kSpdDdr2, 0x00, 0},
         {kSpdDdr2, 0x0A, 4000}, // 0.25 ns
     };
@@ -88,11 +89,72 @@ TEST(SpdDecoding, Ddr3ClockFromItsOwnCycleTimeBytes)
             << c.module;
 }
 
-TEST(SpdDecoding, MemoryTypeKeepsOnlyTheFourKnownCodes)
+// DDR4: tCKmin in byte 18 in 125 ps units, corrected by byte 125 (signed)
+// in 1 ps units; byte 17 names those bases and nothing else is defined.
+TEST(SpdDecoding, Ddr4ClockFromItsOwnCycleTimeBytes)
+{
+    struct Case
+    {
+        const char* module;
+        BYTE timeBases, cycleTime, correction;
+        WORD megahertz;
+    };
+    const Case cases[] = {
+        {"DDR4-1600, 1.25 ns", 0x00, 0x0A, 0x00, 800},
+        {"DDR4-1866, 1.125 ns - 54 ps", 0x00, 0x09, 0xCA, 933},
+        {"DDR4-2133, 1 ns - 62 ps", 0x00, 0x08, 0xC2, 1066},
+        {"DDR4-2400, 0.875 ns - 42 ps", 0x00, 0x07, 0xD6, 1200},
+        {"DDR4-2666, 0.75 ns", 0x00, 0x06, 0x00, 1333},
+        {"DDR4-2933, 0.75 ns - 68 ps", 0x00, 0x06, 0xBC, 1466},
+        {"DDR4-3200, 0.625 ns", 0x00, 0x05, 0x00, 1600},
+        {"a correction upward, 752 ps", 0x00, 0x05, 0x7F, 1329},
+        {"reserved time bases", 0x05, 0x07, 0xD6, 0},
+        {"no cycle time", 0x00, 0x00, 0x00, 0},
+        {"a correction to below zero", 0x00, 0x00, 0x80, 0},
+        {"5 ps: faster than the clock can say", 0x00, 0x01, 0x88, 0},
+        {"16 ps: still within it", 0x00, 0x01, 0x93, 62500},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SpdFrequency(ImageWith({{2, kSpdDdr4}, {17, c.timeBases}, {18, c.cycleTime}, {125, c.correction}})),
+                  c.megahertz)
+            << c.module;
+}
+
+// DDR4: bytes 320 (continuation codes, bit 7 parity) and 321 (the code);
+// the DDR3 bytes and the older ones mean something else there.
+TEST(SpdDecoding, Ddr4ManufacturerFromBytes320And321)
+{
+    struct Case
+    {
+        const char* maker;
+        BYTE count;
+        BYTE code;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Samsung", 0x80, 0xCE, "0:206"},
+        {"Kingston, one continuation code", 0x01, 0x98, "1:152"},
+        {"Corsair, two", 0x02, 0x9E, "2:158"},
+        {"G.Skill, four", 0x04, 0xCD, "4:205"},
+        {"Crucial (Micron's DIMMs), bit 7 parity", 0x80, 0x2C, "0:44"},
+        {"the largest count", 0xFF, 0x01, "127:1"},
+    };
+    for (const Case& c : cases)
+    {
+        SpdImage image = ImageWith({{2, kSpdDdr4}, {320, c.count}, {321, c.code}, {117, 0x05}, {118, 0x11}});
+        image[64] = 0x7F;
+        BYTE bank = 0xAA;
+        BYTE code = 0xAA;
+        SpdManufacturer(image, bank, code);
+        EXPECT_EQ(std::to_string(bank) + ":" + std::to_string(code), c.expected) << c.maker;
+    }
+}
+
+TEST(SpdDecoding, MemoryTypeKeepsOnlyTheFiveKnownCodes)
 {
     const std::pair<BYTE, DWORD> cases[] = {{4, kSpdSdram}, {7, kSpdDdr},  {8, kSpdDdr2}, {11, kSpdDdr3},
-                                            {1, 0},         {5, 0},        {9, 0},        {12, 0},
-                                            {0, 0},         {0xFF, 0}};
+                                            {12, kSpdDdr4}, {1, 0},        {5, 0},        {9, 0},
+                                            {13, 0},        {0, 0},        {0xFF, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(SpdMemoryTypeOf(ImageWith({{2, c.first}})), c.second) << "byte 2 = " << int(c.first);
 }

@@ -8,6 +8,7 @@
 
 #include "base/ScopedHandle.h"
 #include "base/Folders.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/OsProbeRun.h"
 
 const wchar_t kProgramKey[] = L"Software\\Wow6432Node\\Tessarin";
@@ -194,16 +195,7 @@ std::wstring UninstallScanFindings()
     const std::wstring output = std::wstring(temp) + L"uninstall_scan.txt";
     if (RunProgramToEnd(TESSARIN_SHIP_X86_TESTBED L"\\uninstall_scan_probe.exe", L"\"" + output + L"\"") != 0)
         return L"<probe failed>";
-    std::wstring text;
-    CScopedHandle file(CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    DWORD size = GetFileSize(file.Get(), nullptr);
-    if (size != INVALID_FILE_SIZE)
-    {
-        text.resize(size / sizeof(wchar_t));
-        DWORD read = 0;
-        ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    }
-    file.Reset();
+    std::wstring text = ReadFileText(output);
     DeleteFileW(output.c_str());
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
     return text;

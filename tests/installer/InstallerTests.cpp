@@ -153,6 +153,20 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallTakesItAway)
     EXPECT_TRUE(FileExists(GetAppDataFolder() + L"\\tessarin.log"));
 }
 
+// The uninstaller removes the driver's service and file itself when the
+// program that would do it is gone.
+TEST_F(InstallerTest, UninstallWithoutTheProgramStillRemovesTheDriver)
+{
+    ASSERT_EQ(0u, InstallSilently(CurrentInstaller()));
+    ASSERT_TRUE(ServiceExists(L"zxq"));
+    ASSERT_TRUE(FileExists(SystemDriver()));
+    ASSERT_TRUE(DeleteFileW(InstalledFile(L"Tessarin.exe").c_str()));
+    Uninstall();
+    EXPECT_FALSE(ServiceExists(L"zxq"));
+    EXPECT_FALSE(FileExists(SystemDriver()));
+    EXPECT_FALSE(FileExists(InstallFolder()));
+}
+
 // Windows XP has no Task Scheduler 2.0: the start after the restart is a
 // RunOnce entry there (a copy of the installer that Wine tells it runs on
 // Windows XP).

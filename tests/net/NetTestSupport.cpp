@@ -69,13 +69,6 @@ std::wstring Base64Text(const std::string& bytes)
     return std::wstring(text.begin(), text.end());
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 std::wstring Md5Text(const std::string& bytes)
 {
     HCRYPTPROV provider = 0;

@@ -11,6 +11,7 @@ CStandInServer& StandIn();
 #include <string>
 
 #include "base/ScopedHandle.h"
+#include "testbed/support/FileBytes.h"
 
 // Drives a window from a thread of its own: every pollMs it looks for a
 // visible top-level window with the caption (of any process) and, while one
@@ -44,5 +45,3 @@ std::wstring Base64Text(const std::string& bytes);
 // The MD5 digest of the bytes as 32 lower-case hexadecimal digits, computed
 // through CryptoAPI.
 std::wstring Md5Text(const std::string& bytes);
-// Replaces the file with the bytes.
-void WriteBytes(const std::wstring& path, const std::string& bytes);

@@ -28,8 +28,8 @@ TEST(Settings, AddressSurvivesTheObjectAsHiddenUtf16WithOneNul)
     }
     EXPECT_NE(recorder.NewText().find(L"Error:\tCannot load user's url\t(last error = 2)"),
               std::wstring::npos);
-    EXPECT_EQ(ReadBytes(path), Utf16Bytes(url) + std::string(2, '\0'));
-    EXPECT_EQ(ReadBytes(path).size(), 30u);
+    EXPECT_EQ(ReadFileBytes(path), Utf16Bytes(url) + std::string(2, '\0'));
+    EXPECT_EQ(ReadFileBytes(path).size(), 30u);
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Loaded(path), url);
 }
@@ -68,7 +68,7 @@ TEST(Settings, DamagedFilesLoadWithinBounds)
     {
         SCOPED_TRACE(c.name);
         const std::wstring path = folder / L"user_url";
-        WriteBytes(path, c.bytes);
+        WriteFileBytes(path, c.bytes);
         EXPECT_EQ(Loaded(path), c.expected);
     }
 }
@@ -91,10 +91,10 @@ TEST(Settings, SavesOnlyAnAddressThisObjectChanged)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        WriteBytes(path, Utf16Bytes(L"http://a.test/loaded") + std::string(2, '\0'));
+        WriteFileBytes(path, Utf16Bytes(L"http://a.test/loaded") + std::string(2, '\0'));
         {
             CSettings settings(path);
-            WriteBytes(path, Utf16Bytes(L"http://a.test/newer") + std::string(2, '\0'));
+            WriteFileBytes(path, Utf16Bytes(L"http://a.test/newer") + std::string(2, '\0'));
             if (c.set)
                 settings.SetUrl(c.set);
         }

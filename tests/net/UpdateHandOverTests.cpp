@@ -58,7 +58,7 @@ protected:
         HRSRC english = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_DEFAULT_LANGUAGE), L"XML");
         ASSERT_TRUE(english);
         const char* text = static_cast<const char*>(LockResource(LoadResource(nullptr, english)));
-        WriteBytes(m_folder + L"\\Languages\\English.xml",
+        WriteFileBytes(m_folder + L"\\Languages\\English.xml",
                    std::string(text, SizeofResource(nullptr, english)));
         // Signed by the publisher whose key the probe carries.
         ServeInstaller(ReadFileBytes(built + L"\\install_recorder_signed.exe"));
@@ -225,8 +225,9 @@ TEST_F(UpdateHandOverTest, FailedInstallationsTellTheUserAndInstallNothing)
 }
 
 // The checksum passes in each case (it is the offered file's); only an
-// installer the publisher signed is handed over (the test above), any other
-// is deleted and refused like a failed download.
+// installer the publisher signed, of a version above the running one, is
+// handed over (the test above), any other is deleted and refused like a
+// failed download.
 TEST_F(UpdateHandOverTest, InstallerNotSignedByThePublisherIsRefused)
 {
     const std::wstring built = GetProgramFolder();
@@ -242,6 +243,9 @@ TEST_F(UpdateHandOverTest, InstallerNotSignedByThePublisherIsRefused)
         {changed, L"the installer's signature is not valid (trust result 0x80096010)"},
         {ReadFileBytes(built + L"\\install_recorder_other.exe"),
          L"the installer is signed by another publisher (trust result 0x00000000)"},
+        // An older release the publisher signed, offered again as newer.
+        {ReadFileBytes(built + L"\\install_recorder_old_signed.exe"),
+         L"the installer's version (0.9.0.0) is not newer than this program's (1.0.0.0)"},
     };
     for (const auto& c : cases)
     {

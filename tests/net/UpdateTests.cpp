@@ -145,7 +145,7 @@ TEST(FileMd5Test, HashesFilesByTheirWideNames)
     };
     for (const Case& c : cases)
     {
-        WriteBytes(path, c.content);
+        WriteFileBytes(path, c.content);
         std::wstring md5;
         EXPECT_TRUE(ComputeFileMd5(path, md5)) << c.md5;
         EXPECT_EQ(c.md5, md5);
@@ -236,7 +236,7 @@ TEST_F(UpdateTest, ProxyDialogBelongsToTheDownloadAndEndsWithItsCancel)
 {
     ASSERT_TRUE(StandIn().SetRoute(L"/files/setup.exe", {{L"body", L"installer"}, {L"auth", L"proxy-basic"},
                                                           {L"user", L"ann"}, {L"password", L"pw"}}));
-    WriteBytes(m_file, "earlier attempt");
+    WriteFileBytes(m_file, "earlier attempt");
     HWND progress = nullptr, owner = nullptr;
     {
         // The user cancels the download while the proxy asks for credentials.

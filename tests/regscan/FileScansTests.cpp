@@ -199,8 +199,8 @@ TEST_F(ScanOnce, ShortcutsToMissingTargets)
     ASSERT_TRUE(CreateShortcut(brokenLink, missingTarget));
     DeleteFileW(missingTarget.c_str());
     // A file that only carries the name of a shortcut is skipped.
-    WriteBytes(folder + L"\\not a shortcut.lnk", "not a shortcut");
-    WriteBytes(folder + L"\\empty.lnk", "");
+    WriteFileBytes(folder + L"\\not a shortcut.lnk", "not a shortcut");
+    WriteFileBytes(folder + L"\\empty.lnk", "");
 
     const std::vector<FoundError> found = NewErrors(before, Run(ScanTypeShortcuts));
     DeleteTree(folder);

@@ -91,7 +91,7 @@ std::string WideBytes(const std::wstring& text)
 
 void TouchFile(const std::wstring& path)
 {
-    WriteBytes(path, "test");
+    WriteFileBytes(path, "test");
 }
 
 std::vector<FoundError> ErrorsOf(CRegErrorContainer& container, int scanType)
@@ -134,7 +134,7 @@ bool IsWow64Program()
 
 int CountInScannerLog(const std::wstring& folder, const std::wstring& text)
 {
-    const std::wstring logged = Utf16Text(ReadBytes(folder + L"\\RegScaner.log"));
+    const std::wstring logged = Utf16Text(ReadFileBytes(folder + L"\\RegScaner.log"));
     int count = 0;
     for (size_t at = logged.find(text); at != std::wstring::npos; at = logged.find(text, at + 1))
         ++count;

@@ -85,7 +85,7 @@ TEST(CleanerLogFiles, BadLogsAreReadWithinTheirBounds)
     for (const Case& test : cases)
     {
         CScratchFolder folder;
-        WriteBytes(folder / test.name, test.bytes);
+        WriteFileBytes(folder / test.name, test.bytes);
         EXPECT_EQ(CleanerLogsShowRepair(folder.Path() + L"\\"), test.repaired) << test.what;
     }
     CScratchFolder empty;
@@ -148,15 +148,19 @@ unsigned __stdcall RunTest(void* test)
 // Runs the test on a worker, as the pool does, while this thread plays the
 // main window, which is told of each posted progress.
 // onPosted sees the lines logged so far.
+// onSent sees each percent sent, while the test waits for the answer.
 RunRecord RunRecorded(CSysResoucesConsumed& test,
-                      const std::function<void(const CLogRecorder& log)>& onPosted = nullptr)
+                      const std::function<void(const CLogRecorder& log)>& onPosted = nullptr,
+                      const std::function<void(int percent)>& onSent = nullptr)
 {
     RunRecord record;
     CLogRecorder recorder;
-    CMessageWindow window([&record, &onPosted, &recorder](UINT, WPARAM percent, LPARAM lParam) {
+    CMessageWindow window([&record, &onPosted, &onSent, &recorder](UINT, WPARAM percent, LPARAM lParam) {
         (InSendMessage() ? record.progress.sent : record.progress.posted).push_back(static_cast<int>(percent));
         if (!InSendMessage() && onPosted)
             onPosted(recorder);
+        if (InSendMessage() && onSent)
+            onSent(static_cast<int>(percent));
         record.progress.allOfGroup5 = record.progress.allOfGroup5 && HIWORD(lParam) == 5;
         return 0;
     });
@@ -196,7 +200,7 @@ public:
     {
         CreateFolderPath(m_folder);
         m_path = m_folder + L"log_1-1-2099.log";
-        WriteBytes(m_path, Utf16Bytes(text));
+        WriteFileBytes(m_path, Utf16Bytes(text));
     }
     ~CCleanerLog() { DeleteFileW(m_path.c_str()); }
 
@@ -340,6 +344,25 @@ TEST_F(SystemTestRun, CancelDuringSamplingKeepsTheSamplesAndRunsNoScan)
     EXPECT_EQ(record.progress.sent, (std::vector<int>{0, 20, 26}));
     EXPECT_TRUE(record.progress.posted.empty());
     EXPECT_EQ(Section(test)[3], L"reg_errors=0");
+}
+
+TEST_F(SystemTestRun, CancelBeforeTheRegistryCountEndsItAtTheFirstKey)
+{
+    CSysResoucesConsumed test(&scanner);
+    const RunRecord record = RunRecorded(test, nullptr, [&](int percent) {
+        if (percent == 0)
+            test.Cancel();
+    });
+
+    // Only the values right under the two roots were counted.
+    auto rootValues = [](HKEY root) {
+        DWORD values = 0;
+        RegQueryInfoKeyW(root, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr);
+        return static_cast<int>(values);
+    };
+    EXPECT_EQ(test.GetTotalRegistryEntries(), rootValues(HKEY_LOCAL_MACHINE) + rootValues(HKEY_CURRENT_USER));
+    EXPECT_EQ(record.progress.sent, (std::vector<int>{0}));
 }
 
 TEST_F(SystemTestRun, CancelDuringAScanStartsNoFurtherScan)

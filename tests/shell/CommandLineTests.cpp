@@ -9,6 +9,7 @@
 #include "base/Folders.h"
 #include "shell/InstallActions.h"
 #include "shell/ProgramKey.h"
+#include "shell/Restart.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 #include "testbed/support/OsProbeRun.h"
 #include "testbed/support/LogRecorder.h"
@@ -39,11 +40,11 @@ public:
     explicit CProgramRun(const std::wstring& program = GetProgramFolder() + L"\\Tessarin.exe")
     {
         m_copied = CopyFileW(program.c_str(), Program().c_str(), FALSE) != FALSE;
-        WriteBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
+        WriteFileBytes(m_folder / L"zxq.sys", "MZ stand-in for zxq.sys");
     }
     bool Copied() const { return m_copied; }
     int Run(const std::wstring& commandLine) const { return RunProgramToEnd(Program(), commandLine); }
-    std::string DriverBytes() const { return ReadBytes(m_folder / L"zxq.sys"); }
+    std::string DriverBytes() const { return ReadFileBytes(m_folder / L"zxq.sys"); }
     const CScratchFolder& Folder() const { return m_folder; }
 
 private:
@@ -58,12 +59,12 @@ private:
 class CSavedUserAddress
 {
 public:
-    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadBytes(Path())) {}
+    CSavedUserAddress() : m_existed(PathExists(Path())), m_bytes(ReadFileBytes(Path())) {}
     ~CSavedUserAddress()
     {
         DeleteFileW(Path().c_str());
         if (m_existed)
-            WriteBytes(Path(), m_bytes);
+            WriteFileBytes(Path(), m_bytes);
     }
     static std::wstring Path() { return GetAppDataFolder() + L"\\user_url"; }
 
@@ -82,9 +83,13 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     CUrlRecorder browser(program.Folder() / L"urls.txt");
     ASSERT_TRUE(browser.IsRegistered());
     CSavedUserAddress saved;
-    WriteBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
+    WriteFileBytes(CSavedUserAddress::Path(), StoredAddress(L"http://zentrix-old.test/u/5/en"));
 
-    EXPECT_EQ(program.Run(L"install"), 0);
+    // The stand-in bytes are no driver that could start (nor does Wine start
+    // one by the registered relative path): reported, all else in place.
+    size_t logStart = ReadProgramLog().size();
+    EXPECT_EQ(program.Run(L"install"), kDriverNotStarted);
+    EXPECT_NE(ReadProgramLog().substr(logStart).find(L"Error:\tcould not start zxq.sys\t"), std::wstring::npos);
     std::vector<std::wstring> urls = browser.WaitForUrls(1, 20000);
     ASSERT_EQ(urls.size(), 1u);
     EXPECT_TRUE(IsCompanyPage(urls[0], L"install")) << Narrow(urls[0]);
@@ -95,16 +100,20 @@ TEST(CommandLine, InstallTwiceThenUninstall)
     EXPECT_EQ(config.errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(config.imagePath, L"system32\\DRIVERS\\zxq.sys");
     EXPECT_EQ(config.displayName, L"zxq");
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
-    EXPECT_EQ(ReadBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(CSavedUserAddress::Path()), StoredAddress(L"http://www.tessarin.test/u/5/en"));
 
-    // The second install finds the service and an older driver file.
-    WriteBytes(DriverTargetPath(), "older driver");
-    const size_t logStart = ReadProgramLog().size();
-    EXPECT_EQ(program.Run(L"s_install"), 0);
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
-    EXPECT_TRUE(QueryDriverService().exists);
-    EXPECT_EQ(ReadProgramLog().substr(logStart).find(L"Error:\t"), std::wstring::npos);
+    // The second install finds an older driver file and the service with an
+    // earlier installation's settings, and brings both up to date.
+    WriteFileBytes(DriverTargetPath(), "older driver");
+    ASSERT_TRUE(ChangeDriverService(SERVICE_DEMAND_START, L"system32\\DRIVERS\\older.sys"));
+    logStart = ReadProgramLog().size();
+    EXPECT_EQ(program.Run(L"s_install"), kDriverNotStarted);
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(QueryDriverService().start, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(QueryDriverService().imagePath, L"system32\\DRIVERS\\zxq.sys");
+    const std::wstring log = ReadProgramLog().substr(logStart);
+    EXPECT_EQ(log.find(L"Error:\t"), log.find(L"Error:\tcould not start zxq.sys\t"));
 
     EXPECT_EQ(program.Run(L"UNINSTALL"), 0);
     urls = browser.WaitForUrls(2, 20000);
@@ -120,6 +129,7 @@ TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
     ASSERT_TRUE(program.Copied());
     CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
     flag.SetDword(1);
+    ASSERT_TRUE(MarkRestartAsked());
     // Cancel: nothing restarts, and the program ends before its instance
     // check.
     CMessageBoxAnswerer answerer(L"Zentrix", IDCANCEL);
@@ -127,6 +137,7 @@ TEST(CommandLine, PendingRestartIsOfferedInsteadOfTheWindow)
     EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"In order to complete this installation you must restart "
                                                           L"your computer. Would you like to do this now?"});
     EXPECT_EQ(RunAtStartUpText(), L"1");
+    ForgetRestartAsked();
 }
 
 TEST(CommandLine, WithoutAdministratorRightsNothingIsInstalled)
@@ -172,12 +183,46 @@ TEST(CommandLine, ThirtyTwoBitInstallUsesTheRealDriversFolder)
     const int installed = program.Run(L"s_install");
     if (installed == -1)
         GTEST_SKIP() << "this machine cannot start 32-bit programs";
-    EXPECT_EQ(installed, 0);
+    EXPECT_EQ(installed, kDriverNotStarted);
 
     const std::wstring windows = GetSystemFolder().substr(0, GetSystemFolder().rfind(L'\\'));
-    EXPECT_EQ(ReadBytes(DriverTargetPath()), program.DriverBytes());
+    EXPECT_EQ(ReadFileBytes(DriverTargetPath()), program.DriverBytes());
     EXPECT_FALSE(PathExists(windows + L"\\syswow64\\drivers\\zxq.sys"));
 
     EXPECT_EQ(program.Run(L"s_uninstall"), 0);
     EXPECT_FALSE(PathExists(DriverTargetPath()));
+}
+
+// The two halves of a test that a new Wine session separates (ctest's
+// pending_restart_new_session runs them): the restart is asked for and
+// offered; once Windows has started again the program starts without the
+// question, although its "autorun" start never came.
+TEST(PendingRestartAcrossSessions, DISABLED_AskedInThisSession)
+{
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    CRegistryKey key;
+    ASSERT_TRUE(OpenProgramKey(key));
+    ASSERT_TRUE(key.WriteDword(kRunAtStartUpValue, 1));
+    ASSERT_TRUE(MarkRestartAsked());
+    CMessageBoxAnswerer answerer(L"Zentrix", IDCANCEL);
+    EXPECT_EQ(program.Run(L""), 0);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"In order to complete this installation you must restart "
+                                                          L"your computer. Would you like to do this now?"});
+}
+
+TEST(PendingRestartAcrossSessions, DISABLED_AskedBeforeWindowsStarted)
+{
+    ASSERT_EQ(RunAtStartUpText(), L"1") << "the first half did not run";
+    CProgramRun program;
+    ASSERT_TRUE(program.Copied());
+    // Past the restart check, the program meets this test program's
+    // single-instance lock and says so.
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    EXPECT_EQ(program.Run(L""), IDOK);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::wstring>{L"Another instance is running."});
+    EXPECT_EQ(RunAtStartUpText(), L"0");
+    CRegistryKey key;
+    if (OpenProgramKey(key))
+        RegDeleteValueW(key.Get(), kRunAtStartUpValue);
 }

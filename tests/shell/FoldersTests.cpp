@@ -31,7 +31,7 @@ TEST(Folders, AppDataFolderIsCreatedAgainOnEveryCall)
 TEST(Folders, FileVersionText)
 {
     CScratchFolder scratch;
-    WriteBytes(scratch / L"plain.txt", "no resources here");
+    WriteFileBytes(scratch / L"plain.txt", "no resources here");
     EXPECT_EQ(L"", GetFileVersionText(scratch / L"plain.txt"));
     EXPECT_EQ(L"", GetFileVersionText(scratch / L"missing.dll"));
 

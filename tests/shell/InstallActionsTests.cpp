@@ -21,7 +21,7 @@ TEST(InstallActions, FailedCopyIsLoggedAndRegistersNoService)
     ASSERT_TRUE(CreateDirectoryW(DriverTargetPath().c_str(), nullptr))
         << "error " << GetLastError() << ", attributes " << GetFileAttributesW(DriverTargetPath().c_str());
     CLogRecorder recorder;
-    InstallActions();
+    EXPECT_EQ(InstallActions(), kDriverNotCopied);
     RemoveDirectoryW(DriverTargetPath().c_str());
     EXPECT_NE(recorder.NewText().find(L"Error:\tcould not copy zxq.sys\t(last error = "),
               std::wstring::npos);

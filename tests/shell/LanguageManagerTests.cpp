@@ -77,7 +77,7 @@ protected:
 
     std::wstring Write(const std::wstring& name, const std::string& bytes) const
     {
-        WriteBytes(m_folder / name, bytes);
+        WriteFileBytes(m_folder / name, bytes);
         return m_folder / name;
     }
 
@@ -209,7 +209,7 @@ TEST_F(LanguageManagerTest, AShorterLanguageKeepsTheOtherTextsOfTheFormer)
 TEST_F(LanguageManagerTest, ListsTheXmlFilesWithTheirHeaders)
 {
     Write(L"English.xml", DefaultLanguageBytes());
-    Write(L"German.XML", ReadBytes(ShippedLanguageFile(L"German")));
+    Write(L"German.XML", ReadFileBytes(ShippedLanguageFile(L"German")));
     Write(L"Broken.xml", "no language");
     Write(L"Readme.txt", "not listed");
     CreateDirectoryW((m_folder / L"Old.xml").c_str(), nullptr);
@@ -253,7 +253,7 @@ TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
         EXPECT_EQ(std::vector<std::wstring>{kCannotLoad}, answerer.Texts());
 
         EXPECT_EQ(L"English", CurrentLanguage());
-        EXPECT_EQ(DefaultLanguageBytes(), ReadBytes(m_folder / L"English.xml"));
+        EXPECT_EQ(DefaultLanguageBytes(), ReadFileBytes(m_folder / L"English.xml"));
         EXPECT_STREQ(L"Begin Test", manager.GetString(0));
         EXPECT_EQ(L"en", manager.GetLanguageCode());
         // The language written just now can be chosen in the menu.
@@ -273,8 +273,8 @@ TEST_F(LanguageManagerTest, AFirstStartWarnsOnceAndWritesTheDefault)
 TEST_F(LanguageManagerTest, SelectingALanguageMakesItCurrent)
 {
     Write(L"English.xml", DefaultLanguageBytes());
-    Write(L"German.xml", ReadBytes(ShippedLanguageFile(L"German")));
-    Write(L"Deutsch.XML", ReadBytes(ShippedLanguageFile(L"German")));
+    Write(L"German.xml", ReadFileBytes(ShippedLanguageFile(L"German")));
+    Write(L"Deutsch.XML", ReadFileBytes(ShippedLanguageFile(L"German")));
     SetCurrentLanguage(L"English");
     CLenguageManager manager(Storage());
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);

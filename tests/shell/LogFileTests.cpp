@@ -47,10 +47,10 @@ protected:
     std::unique_ptr<CLogFile> LogHolding(const std::string& bytes, int capKB = kCapKB)
     {
         auto log = std::make_unique<CLogFile>(m_scratch.Path(), L"test.log", L"", capKB, 0);
-        WriteBytes(log->GetPath(), bytes);
+        WriteFileBytes(log->GetPath(), bytes);
         return log;
     }
-    static std::wstring Content(const CLogFile& log) { return Utf16Text(ReadBytes(log.GetPath())); }
+    static std::wstring Content(const CLogFile& log) { return Utf16Text(ReadFileBytes(log.GetPath())); }
 
     CScratchFolder m_scratch;
 };
@@ -68,7 +68,7 @@ TEST_F(LogFileTest, LineIsZeroPaddedLocalTimeAndTextInUtf16WithoutBom)
         swprintf(stamp, 32, L"%04d.%02d.%02d %02d:%02d:%02d ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
         return stamp + std::wstring(L"100% %s\r\n");
     };
-    std::string bytes = ReadBytes(log->GetPath());
+    std::string bytes = ReadFileBytes(log->GetPath());
     std::wstring text = Utf16Text(bytes);
     EXPECT_EQ(0u, bytes.size() % 2) << "whole UTF-16 units; no BOM since the text starts with a digit";
     EXPECT_TRUE(text == expected(before) || text == expected(after)) << Narrow(text);
@@ -82,7 +82,7 @@ TEST_F(LogFileTest, StartUpAndShutdownLinesFrameTheLog)
         EXPECT_EQ(m_scratch / L"frame.log", log.GetPath()) << "a trailing backslash is not doubled";
         path = log.GetPath();
     }
-    std::vector<std::wstring> lines = SplitLines(Utf16Text(ReadBytes(path)));
+    std::vector<std::wstring> lines = SplitLines(Utf16Text(ReadFileBytes(path)));
     std::wstring startUp = L"Application start up... File version " + GetFileVersionText(GetProgramPath())
         + L". WinVersion " + Utils::Info::COSInfo().GetText();
     ASSERT_GE(lines.size(), 2u);

@@ -65,7 +65,7 @@ public:
         DeleteFileW(reportFile.c_str());
         std::map<std::wstring, std::wstring> report;
         report[L"exit"] = std::to_wstring(Run(command + L" \"" + reportFile + L"\""));
-        for (const std::wstring& line : SplitLines(Utf16Text(ReadBytes(reportFile))))
+        for (const std::wstring& line : SplitLines(Utf16Text(ReadFileBytes(reportFile))))
         {
             size_t equals = line.find(L'=');
             if (equals != std::wstring::npos)
@@ -104,7 +104,7 @@ TEST_F(ModuleStartTest, AFirstStartWarnsWritesEnglishAndTheNextStartIsSilent)
     }
     ASSERT_EQ(L"0", first[L"exit"]);
     EXPECT_EQ(L"English", ReadRegistryText(HKEY_LOCAL_MACHINE, kProgramKey, L"Language"));
-    EXPECT_EQ(DefaultLanguageBytes(), ReadBytes(m_probe.LanguagesFolder() + L"\\English.xml"));
+    EXPECT_EQ(DefaultLanguageBytes(), ReadFileBytes(m_probe.LanguagesFolder() + L"\\English.xml"));
     EXPECT_EQ(L"en", first[L"code"]);
     EXPECT_EQ(L"Begin Test", first[L"text0"]);
     EXPECT_EQ(L"Your PC is performing at %.d%% of its potential", first[L"text45"]);
@@ -132,7 +132,7 @@ TEST_F(ModuleStartTest, AFirstStartWarnsWritesEnglishAndTheNextStartIsSilent)
 TEST_F(ModuleStartTest, TheSelectedLanguageIsTheOneOfTheNextStart)
 {
     m_language.Set(L"English");
-    WriteBytes(m_probe.LanguagesFolder() + L"\\English.xml", DefaultLanguageBytes());
+    WriteFileBytes(m_probe.LanguagesFolder() + L"\\English.xml", DefaultLanguageBytes());
     ASSERT_TRUE(CopyFileW((GetProgramFolder() + L"\\Languages\\German.xml").c_str(),
                           (m_probe.LanguagesFolder() + L"\\German.xml").c_str(), FALSE));
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
@@ -159,18 +159,18 @@ TEST_F(ModuleStartTest, TheLogStartsAndEndsWithTheSingleton)
     // goes. The user's file is put back afterwards.
     const std::wstring lastScore = GetAppDataFolder() + L"\\zxq_ls";
     const bool hadLastScore = PathExists(lastScore);
-    const std::string savedLastScore = ReadBytes(lastScore);
+    const std::string savedLastScore = ReadFileBytes(lastScore);
     SetFileAttributesW(lastScore.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(lastScore.c_str());
     ASSERT_TRUE(CreateDirectoryW(lastScore.c_str(), nullptr));
     const int exitCode = m_probe.Run(L"log \"" + marker + L"\"");
     RemoveDirectoryW(lastScore.c_str());
     if (hadLastScore)
-        WriteBytes(lastScore, savedLastScore);
+        WriteFileBytes(lastScore, savedLastScore);
     ASSERT_EQ(0, exitCode);
 
     const std::vector<std::wstring> lines =
-        SplitLines(Utf16Text(ReadBytes(GetAppDataFolder() + L"\\tessarin.log")));
+        SplitLines(Utf16Text(ReadFileBytes(GetAppDataFolder() + L"\\tessarin.log")));
     size_t markerLine = lines.size();
     for (size_t i = 0; i < lines.size(); ++i)
     {

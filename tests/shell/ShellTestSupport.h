@@ -1,10 +1,10 @@
 #pragma once
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "testbed/support/FileBytes.h"
 
 void DeleteTree(const std::wstring& path);
 
@@ -38,17 +38,6 @@ inline bool PathExists(const std::wstring& path)
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-inline std::string ReadBytes(const std::wstring& path)
-{
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
-}
-
 // UTF-16LE bytes of a text, and back (an odd last byte is dropped).
 inline std::string Utf16Bytes(const std::wstring& text)
 {
@@ -71,9 +60,4 @@ inline bool StartsWith(const std::wstring& text, const std::wstring& prefix)
 inline bool EndsWith(const std::wstring& text, const std::wstring& suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-inline std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
 }

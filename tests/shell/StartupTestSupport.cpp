@@ -44,6 +44,25 @@ std::wstring RunAtStartUpText()
     return OpenProgramKey(key) && key.ReadDword(kRunAtStartUpValue, value) ? std::to_wstring(value) : L"<none>";
 }
 
+bool ChangeDriverService(DWORD startType, const std::wstring& imagePath)
+{
+    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    SC_HANDLE service = manager ? OpenServiceW(manager, kDriverServiceName, SERVICE_CHANGE_CONFIG) : nullptr;
+    const bool changed = service && ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
+                                                         imagePath.c_str(), nullptr, nullptr, nullptr, nullptr,
+                                                         nullptr, nullptr);
+    if (service)
+        CloseServiceHandle(service);
+    if (manager)
+        CloseServiceHandle(manager);
+    return changed;
+}
+
+void ForgetRestartAsked()
+{
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kProgramKeyPath) + L"\\RestartAsked").c_str());
+}
+
 DriverServiceConfig QueryDriverService()
 {
     DriverServiceConfig config;
@@ -127,5 +146,5 @@ CEnglishBeside::CEnglishBeside(const std::wstring& folder)
 {
     m_language.Set(L"English");
     CreateDirectoryW((folder + L"\\Languages").c_str(), nullptr);
-    WriteBytes(folder + L"\\Languages\\English.xml", DefaultLanguageBytes());
+    WriteFileBytes(folder + L"\\Languages\\English.xml", DefaultLanguageBytes());
 }

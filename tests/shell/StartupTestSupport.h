@@ -9,6 +9,8 @@
 // "RunAtStartUp" as the program reads it: the REG_DWORD as text, or
 // "<none>" when the key or value is missing or of another type.
 std::wstring RunAtStartUpText();
+// Removes the mark of a restart asked for in this Windows session.
+void ForgetRestartAsked();
 
 // The driver service "zxq" as the service manager has it.
 struct DriverServiceConfig
@@ -21,6 +23,9 @@ struct DriverServiceConfig
     std::wstring displayName;
 };
 DriverServiceConfig QueryDriverService();
+// Gives the service "zxq" another start type and image path, as an earlier
+// installation may have left it.
+bool ChangeDriverService(DWORD startType, const std::wstring& imagePath);
 
 // While it lives, nobody may set values in the program's key (a deny entry
 // for everyone in its access list), as for a user without administrator

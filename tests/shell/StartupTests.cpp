@@ -9,6 +9,7 @@
 #include "shell/LogonTask.h"
 #include "shell/ProgramKey.h"
 #include "shell/Restart.h"
+#include "base/Folders.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 #include "testbed/support/OsProbeRun.h"
 #include "testbed/support/LogRecorder.h"
@@ -22,7 +23,7 @@ struct RestartRecord
 {
     BOOL exitWindowsResult = TRUE;
     std::vector<UINT> exitWindowsFlags;
-    std::vector<std::string> commands;
+    std::vector<std::wstring> commands;  // program path, a tab, command line
 };
 RestartRecord g_restarts;
 
@@ -32,10 +33,10 @@ BOOL WINAPI RecordExitWindows(UINT flags, DWORD)
     return g_restarts.exitWindowsResult;
 }
 
-int RecordCommand(const char* command)
+bool RecordCommand(const std::wstring& path, const std::wstring& commandLine)
 {
-    g_restarts.commands.push_back(command);
-    return 0;
+    g_restarts.commands.push_back(path + L"\t" + commandLine);
+    return true;
 }
 
 const RestartCalls kRecordingRestartCalls = {RecordExitWindows, RecordCommand};
@@ -62,20 +63,25 @@ TEST(StartupCommand, OnlyTheWholeKeywordCountsInAnyCase)
     }
 }
 
-TEST(RestartComputer, ForcedRebootAndShutdownCommandOnlyWhenRefused)
+TEST(RestartComputer, RebootLettingApplicationsSaveAndSystemShutdownOnlyWhenRefused)
 {
+    const std::wstring shutdown = GetSystemFolder() + L"\\shutdown.exe";
     for (BOOL accepted : {TRUE, FALSE})
     {
         SCOPED_TRACE(accepted ? "accepted" : "refused");
         g_restarts = RestartRecord();
         g_restarts.exitWindowsResult = accepted;
         RestartComputer(kRecordingRestartCalls);
-        EXPECT_EQ(g_restarts.exitWindowsFlags, std::vector<UINT>{EWX_REBOOT | EWX_FORCE});
-        EXPECT_EQ(g_restarts.commands, accepted ? std::vector<std::string>() : std::vector<std::string>{"shutdown -r"});
+        EXPECT_EQ(g_restarts.exitWindowsFlags, std::vector<UINT>{EWX_REBOOT | EWX_FORCEIFHUNG});
+        EXPECT_EQ(g_restarts.commands, accepted ? std::vector<std::wstring>()
+                                                : std::vector<std::wstring>{shutdown + L"\t\"" + shutdown + L"\" -r"});
     }
 }
 
-TEST(CheckPendingRestart, NonZeroDwordAsksAndOnlyOkRestarts)
+// The restart counts as asked for in this Windows session while its
+// volatile mark is there; without it Windows has started since (the test
+// across a new Wine session is in PendingRestartTests.cpp).
+TEST(CheckPendingRestart, NonZeroDwordAsksInTheSessionOfTheRequestAndOnlyOkRestarts)
 {
     const DWORD one = 1, seven = 7, zero = 0;
     const struct
@@ -84,16 +90,18 @@ TEST(CheckPendingRestart, NonZeroDwordAsksAndOnlyOkRestarts)
         DWORD type;  // REG_NONE: no value
         const void* data;
         DWORD bytes;
+        bool asked;
         int answer;
         bool pending;
         bool restarts;
     } cases[] = {
-        {"no value", REG_NONE, nullptr, 0, IDOK, false, false},
-        {"zero", REG_DWORD, &zero, 4, IDOK, false, false},
-        {"one, OK", REG_DWORD, &one, 4, IDOK, true, true},
-        {"seven, Cancel", REG_DWORD, &seven, 4, IDCANCEL, true, false},
-        {"text", REG_SZ, L"1", 4, IDOK, false, false},
-        {"binary", REG_BINARY, &one, 4, IDOK, false, false},
+        {"no value", REG_NONE, nullptr, 0, true, IDOK, false, false},
+        {"zero", REG_DWORD, &zero, 4, true, IDOK, false, false},
+        {"one, OK", REG_DWORD, &one, 4, true, IDOK, true, true},
+        {"seven, Cancel", REG_DWORD, &seven, 4, true, IDCANCEL, true, false},
+        {"one, Windows restarted since", REG_DWORD, &one, 4, false, IDOK, false, false},
+        {"text", REG_SZ, L"1", 4, true, IDOK, false, false},
+        {"binary", REG_BINARY, &one, 4, true, IDOK, false, false},
     };
     CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
     for (const auto& c : cases)
@@ -103,13 +111,20 @@ TEST(CheckPendingRestart, NonZeroDwordAsksAndOnlyOkRestarts)
             flag.Remove();
         else
             flag.SetRaw(c.type, c.data, c.bytes);
+        ForgetRestartAsked();
+        ASSERT_TRUE(!c.asked || MarkRestartAsked());
         g_restarts = RestartRecord();
         CMessageBoxAnswerer answerer(L"Zentrix", c.answer);
         EXPECT_EQ(CheckPendingRestart(kRecordingRestartCalls), c.pending);
         EXPECT_EQ(answerer.Texts().size(), c.pending ? 1u : 0u);
         EXPECT_EQ(g_restarts.exitWindowsFlags.size(), c.restarts ? 1u : 0u);
         EXPECT_TRUE(g_restarts.commands.empty());
+        if (!c.asked)
+        {
+            EXPECT_EQ(RunAtStartUpText(), L"0");
+        }
     }
+    ForgetRestartAsked();
 }
 
 TEST(ResetLogonTask, AutorunDeletesTheTaskFromVistaOnAndAlwaysClearsTheFlag)

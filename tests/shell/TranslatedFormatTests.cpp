@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "shell/TranslatedFormat.h"
+#include "testbed/support/FileBytes.h"
 
 namespace
 {
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 TEST(FormatConversions, TranslationMustReadWhatTheEnglishTextReads)
 {
     struct Case

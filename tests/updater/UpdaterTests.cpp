@@ -8,6 +8,7 @@
 #include "base/ScopedHandle.h"
 #include "base/Folders.h"
 #include "base/StringFormat.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/MessageBoxAnswerer.h"
 
 namespace
@@ -39,15 +40,31 @@ protected:
         RemoveDirectoryW(m_folder.c_str());
     }
 
-    // Starts the updater with the arguments, from another current folder.
-    CScopedHandle StartUpdater(const std::wstring& arguments)
+    // Opens the file as the main program holds the checked installer
+    // (inheritable, no write or delete sharing); the handle's value as the
+    // updater's command line names it.
+    std::wstring Hold(const std::wstring& path)
+    {
+        SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+        m_held = AdoptFileHandle(
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, &inheritable, OPEN_EXISTING, 0, nullptr));
+        return std::to_wstring(reinterpret_cast<ULONG_PTR>(m_held.Get()));
+    }
+    std::wstring HoldInstaller() { return Hold(m_folder + L"\\zxq_install.exe"); }
+
+    // Starts the updater with the arguments, from another current folder; it
+    // inherits the held file, which this program then lets go, as the main
+    // program ends.
+    CScopedHandle StartUpdater(const std::wstring& arguments, DWORD flags = 0)
     {
         std::wstring commandLine = L"\"" + m_folder + L"\\updater.exe\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_temp.c_str(), &startup,
-                            &process))
+        const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr,
+                                            m_temp.c_str(), &startup, &process);
+        m_held.Reset();
+        if (!started)
             return CScopedHandle();
         CloseHandle(process.hThread);
         return CScopedHandle(process.hProcess);
@@ -68,17 +85,10 @@ protected:
         const std::wstring path = m_folder + L"\\zxq_install.log";
         for (DWORD waited = 0;; waited += 50)
         {
-            CScopedHandle file = AdoptFileHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                             OPEN_EXISTING, 0, nullptr));
             // Read once the recorder has written its line into the file it created.
-            if (file && GetFileSize(file.Get(), nullptr) != 0)
-            {
-                std::wstring text(GetFileSize(file.Get(), nullptr) / sizeof(wchar_t), L'\0');
-                DWORD read = 0;
-                ReadFile(file.Get(), &text[0], static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
+            const std::wstring text = ReadFileText(path);
+            if (!text.empty())
                 return text;
-            }
             if (waited >= waitMs)
                 return std::wstring();
             Sleep(50);
@@ -114,14 +124,11 @@ protected:
     // the updater, as when an ended program's id has been reused.
     CScopedHandle StartUpdaterForYoungerProcess(PROCESS_INFORMATION& younger)
     {
-        std::wstring commandLine = L"\"" + m_folder + L"\\updater.exe\" " + kIdPlaceholder;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION updater = {};
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
-                            m_temp.c_str(), &startup, &updater))
-            return CScopedHandle();
-        CloseHandle(updater.hThread);
+        CScopedHandle process = StartUpdater(std::wstring(kIdPlaceholder) + L" " + HoldInstaller(),
+                                             DEBUG_ONLY_THIS_PROCESS);
+        if (!process)
+            return process;
+        PROCESS_INFORMATION updater = {process.Get(), nullptr, GetProcessId(process.Get()), 0};
         DebugSetProcessKillOnExit(FALSE);
         DEBUG_EVENT event = {};
         bool written = false;
@@ -140,11 +147,12 @@ protected:
             ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
         }
         DebugActiveProcessStop(updater.dwProcessId);
-        return CScopedHandle(updater.hProcess);
+        return process;
     }
 
     std::wstring m_temp;
     std::wstring m_folder;
+    CScopedHandle m_held;
 
 private:
     static constexpr const wchar_t* kIdPlaceholder = L"0000000000";
@@ -209,7 +217,7 @@ TEST_F(UpdaterTest, EndedProcessInstallsAtOnceFromTheOwnFolder)
     const DWORD endedId = ended.dwProcessId;
 
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
-    CScopedHandle updater = StartUpdater(std::to_wstring(endedId));
+    CScopedHandle updater = StartUpdater(std::to_wstring(endedId) + L" " + HoldInstaller());
     EXPECT_EQ(0u, WaitForExit(updater, 20000));
     EXPECT_EQ(ExpectedRecord(), InstallerRecord());
     EXPECT_TRUE(answerer.Texts().empty());
@@ -220,7 +228,8 @@ TEST_F(UpdaterTest, WaitsForTheProcessNamedFirstOnTheLine)
 {
     PROCESS_INFORMATION running = StartSleeper();
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
-    CScopedHandle updater = StartUpdater(FormatText(L"  %lu rest of the line", running.dwProcessId));
+    CScopedHandle updater =
+        StartUpdater(FormatText(L"  %lu %ls rest of the line", running.dwProcessId, HoldInstaller().c_str()));
     EXPECT_EQ(STILL_ACTIVE, WaitForExit(updater, 1500));
     EXPECT_EQ(L"", InstallerRecord(0));
 
@@ -250,7 +259,7 @@ TEST_F(UpdaterTest, ProcessAlivePastTheLimitShowsTheBoxThenInstalls)
 {
     PROCESS_INFORMATION running = StartSleeper();
     CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
-    CScopedHandle updater = StartUpdater(std::to_wstring(running.dwProcessId));
+    CScopedHandle updater = StartUpdater(std::to_wstring(running.dwProcessId) + L" " + HoldInstaller());
     // The updater waits 30 seconds before it gives up on the process.
     EXPECT_TRUE(answerer.WaitForAnswers(1, 45000));
     EXPECT_EQ(0u, WaitForExit(updater, 20000));
@@ -268,4 +277,49 @@ TEST_F(UpdaterTest, MissingInstallerShowsTheBox)
     EXPECT_EQ(0u, WaitForExit(updater, 20000));
     ASSERT_EQ(1u, answerer.Texts().size());
     EXPECT_EQ(kErrorText, answerer.Texts()[0]);
+}
+
+// The installer runs only as the file the main program checked and holds:
+// not without that hold, nor with a hold on another file.
+TEST_F(UpdaterTest, InstallerNotHeldByTheMainProgramIsNotStarted)
+{
+    const struct
+    {
+        const wchar_t* held;
+        bool hold;
+    } cases[] = {{L"", false}, {L"updater.exe", true}};
+    for (const auto& c : cases)
+    {
+        const std::wstring held = c.hold ? Hold(m_folder + L"\\" + c.held) : L"";
+        CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+        CScopedHandle updater = StartUpdater(L"999999 " + held);
+        EXPECT_EQ(0u, WaitForExit(updater, 20000)) << c.held;
+        ASSERT_EQ(1u, answerer.Texts().size()) << c.held;
+        EXPECT_EQ(kErrorText, answerer.Texts()[0]);
+        EXPECT_EQ(L"", InstallerRecord(0)) << c.held;
+    }
+}
+
+// While the updater waits for the main program, another process can
+// neither replace, rename, delete nor write the installer it holds.
+TEST_F(UpdaterTest, HeldInstallerCannotBeReplacedBeforeItStarts)
+{
+    PROCESS_INFORMATION running = StartSleeper();
+    CMessageBoxAnswerer answerer(L"Zentrix", IDOK);
+    CScopedHandle updater = StartUpdater(std::to_wstring(running.dwProcessId) + L" " + HoldInstaller());
+    ASSERT_EQ(STILL_ACTIVE, WaitForExit(updater, 1000));
+    const std::wstring installer = m_folder + L"\\zxq_install.exe";
+    const std::wstring other = m_folder + L"\\updater.exe";
+    const std::wstring aside = m_folder + L"\\aside.exe";
+    EXPECT_FALSE(MoveFileExW(other.c_str(), installer.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(CopyFileW(other.c_str(), installer.c_str(), FALSE));
+    EXPECT_FALSE(MoveFileW(installer.c_str(), aside.c_str()));
+    EXPECT_FALSE(DeleteFileW(installer.c_str()));
+    EXPECT_FALSE(AdoptFileHandle(CreateFileW(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr)));
+    EndSleeper(running);
+    EXPECT_EQ(0u, WaitForExit(updater, 20000));
+    EXPECT_EQ(ExpectedRecord(), InstallerRecord());
+    EXPECT_TRUE(answerer.Texts().empty());
+    DeleteFileW(aside.c_str());
 }

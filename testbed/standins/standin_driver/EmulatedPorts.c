@@ -3,19 +3,25 @@
    emulated machine of Machine.c instead of the real I/O ports. The machine
    is configured by the values under the service's "Parameters" key, read
    when the driver starts:
-     "Controller" REG_DWORD   a MachineController
+     "Machine"    REG_SZ      a chipset's name (MachineNames)
      "Slots"      REG_BINARY  a MachineModule per slot, slot 0 first
      "Faults"     REG_DWORD   MachineFault bits
-   Missing values keep MachineDefaultConfig's. The driver writes one value
-   there for the tests to read:
-     "EepromWrites" REG_DWORD bytes written into the modules' EEPROMs since
-                              the driver started (0 at the start) */
+   Missing values keep MachineDefaultConfig's; an unknown name is a machine
+   without SMBus controller. The driver writes these values there for the
+   tests to read, each counted since it started (0 at the start):
+     "EepromWrites"         REG_DWORD bytes written into the modules' EEPROMs
+     "ForeignWrites"        REG_DWORD configuration writes, port writes outside
+                                      the usable controller's host registers
+                                      and host writes while the firmware
+                                      holds the host
+     "FirmwareTransactions" REG_DWORD the firmware's own transactions that
+                                      ended as it expected */
 #include "driver/PortBackEnd.h"
 #include "testbed/standins/standin_driver/Machine.h"
 
 static BOOLEAN QueryValue(HANDLE key, PCWSTR name, ULONG type, void* data, ULONG* size)
 {
-    UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 64];
+    UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 64] __attribute__((aligned(8)));
     PKEY_VALUE_PARTIAL_INFORMATION value = (PKEY_VALUE_PARTIAL_INFORMATION)buffer;
     UNICODE_STRING valueName;
     ULONG length = 0;
@@ -28,21 +34,67 @@ static BOOLEAN QueryValue(HANDLE key, PCWSTR name, ULONG type, void* data, ULONG
     return TRUE;
 }
 
-/* The service's "Parameters" key, for publishing the EEPROM writes. */
+/* The service's "Parameters" key, for publishing the counts. */
 static WCHAR parametersPathBuffer[512];
 static UNICODE_STRING parametersPath = {0, sizeof(parametersPathBuffer), parametersPathBuffer};
 
-static void PublishEepromWrites(void)
+struct PublishedCount
+{
+    PCWSTR name;
+    uint32_t (*count)(void);
+    ULONG published;
+};
+
+static struct PublishedCount counts[] = {
+    {L"EepromWrites", MachineEepromWrites, 0},
+    {L"ForeignWrites", MachineForeignWrites, 0},
+    {L"FirmwareTransactions", MachineFirmwareTransactions, 0},
+};
+
+/* Writes the counts that changed (all of them when always is set). */
+static void PublishCounts(BOOLEAN always)
 {
     OBJECT_ATTRIBUTES attributes;
-    UNICODE_STRING valueName = RTL_CONSTANT_STRING(L"EepromWrites");
-    HANDLE key;
-    ULONG writes = MachineEepromWrites();
-    InitializeObjectAttributes(&attributes, &parametersPath, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL, NULL);
-    if (!NT_SUCCESS(ZwCreateKey(&key, KEY_SET_VALUE, &attributes, 0, NULL, REG_OPTION_NON_VOLATILE, NULL)))
-        return;
-    ZwSetValueKey(key, &valueName, 0, REG_DWORD, &writes, sizeof(writes));
-    ZwClose(key);
+    HANDLE key = NULL;
+    ULONG i;
+    for (i = 0; i < sizeof(counts) / sizeof(counts[0]); ++i)
+    {
+        UNICODE_STRING valueName;
+        ULONG value = counts[i].count();
+        if (!always && value == counts[i].published)
+            continue;
+        if (!key)
+        {
+            InitializeObjectAttributes(&attributes, &parametersPath, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL,
+                                       NULL);
+            if (!NT_SUCCESS(ZwCreateKey(&key, KEY_SET_VALUE, &attributes, 0, NULL, REG_OPTION_NON_VOLATILE, NULL)))
+                return;
+        }
+        RtlInitUnicodeString(&valueName, counts[i].name);
+        ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof(value));
+        counts[i].published = value;
+    }
+    if (key)
+        ZwClose(key);
+}
+
+/* The machine named by a "Machine" value. */
+static uint32_t MachineNamed(const WCHAR* name, ULONG bytes)
+{
+    ULONG length = bytes / sizeof(WCHAR);
+    uint32_t kind;
+    while (length > 0 && name[length - 1] == 0)
+        --length;
+    for (kind = 0; kind < MACHINE_COUNT; ++kind)
+    {
+        const char* known = MachineNames[kind];
+        ULONG i = 0;
+        while (i < length && known[i] && name[i] == (WCHAR)known[i])
+            ++i;
+        if (i == length && !known[i])
+            return kind;
+    }
+    return MACHINE_NONE;
 }
 
 static void ReadConfig(PUNICODE_STRING registryPath, struct MachineConfig* config)
@@ -62,9 +114,11 @@ static void ReadConfig(PUNICODE_STRING registryPath, struct MachineConfig* confi
     if (NT_SUCCESS(ZwOpenKey(&parametersKey, KEY_READ, &attributes)))
     {
         UCHAR slots[MACHINE_SLOT_COUNT];
+        WCHAR name[32];
         ULONG slot;
-        size = sizeof(config->controller);
-        QueryValue(parametersKey, L"Controller", REG_DWORD, &config->controller, &size);
+        size = sizeof(name);
+        if (QueryValue(parametersKey, L"Machine", REG_SZ, name, &size))
+            config->machine = MachineNamed(name, size);
         size = sizeof(config->faults);
         QueryValue(parametersKey, L"Faults", REG_DWORD, &config->faults, &size);
         size = sizeof(slots);
@@ -83,21 +137,26 @@ NTSTATUS PortBackEndStart(PUNICODE_STRING registryPath)
     MachineReset(&config);
     RtlCopyUnicodeString(&parametersPath, registryPath);
     RtlAppendUnicodeToString(&parametersPath, L"\\Parameters");
-    PublishEepromWrites();
+    PublishCounts(TRUE);
     return STATUS_SUCCESS;
 }
 
-ULONG PortBackEndRead(ULONG port, ULONG width)
+UCHAR PortBackEndRead(ULONG port)
 {
-    return MachineReadPort(port, width);
+    UCHAR value = (UCHAR)MachineReadPort(port, 1);
+    PublishCounts(FALSE); /* the firmware acts at status reads */
+    return value;
 }
 
-void PortBackEndWrite(ULONG port, ULONG width, ULONG value)
+void PortBackEndWrite(ULONG port, UCHAR value)
 {
-    ULONG writesBefore = MachineEepromWrites();
-    MachineWritePort(port, width, value);
-    if (MachineEepromWrites() != writesBefore)
-        PublishEepromWrites();
+    MachineWritePort(port, 1, value);
+    PublishCounts(FALSE);
+}
+
+/* The emulated machine's time passes with its accesses alone. */
+void PortBackEndPause(void)
+{
 }
 
 BOOLEAN PortBackEndReadPciConfig(ULONG address, ULONG* value)

@@ -1,9 +1,12 @@
-/* The small machine the stand-in port-I/O driver emulates: PCI
-   configuration space (mechanism 1) with one SMBus host controller, the
-   controller's host registers, and SPD EEPROMs in up to ten slots. As on a
-   real controller, a write of the start bit to host control runs the
+/* The machine the stand-in port-I/O driver emulates: PCI configuration
+   space (mechanism 1) with the south bridge of a real chipset, its SMBus
+   host registers, and SPD EEPROMs in up to ten slots. As on a real
+   controller, a write of the start bit to host control runs the
    transaction with the registers as they are at that moment, and the
-   EEPROMs are not write-protected.
+   EEPROMs are not write-protected. Every write that reaches the machine is
+   looked at: a configuration write, a write to any port but the host
+   registers of its one usable controller, or one while the firmware holds
+   the host, counts as foreign.
    Plain C without any kernel call, so the driver can keep it behind one
    lock. */
 #ifndef STANDIN_MACHINE_H
@@ -13,19 +16,33 @@
 
 #define MACHINE_SLOT_COUNT 10
 
-/* Which SMBus host controller the PCI bus carries. */
-enum MachineController
+/* The chipsets, chosen by name (MachineNames). */
+enum MachineKind
 {
-    CONTROLLER_NONE = 0,
-    /* A listed controller (PIIX4 power management) whose class code is a
-       bridge's; its base sits in configuration register 0x90. */
-    CONTROLLER_KNOWN = 1,
-    /* An unlisted controller with SMBus class code 0C05; its base is in the
-       fifth base address register (the first holds only the I/O flag). */
-    CONTROLLER_BY_CLASS = 2,
-    /* The same, but all six base address registers read below 0x10. */
-    CONTROLLER_LOW_BARS = 3,
-    CONTROLLER_COUNT
+    /* No SMBus controller at all. */
+    MACHINE_NONE = 0,
+    /* Intel PIIX4: the host in function 3, base in register 0x90. */
+    MACHINE_PIIX4,
+    /* Intel ICH5: class 0C05, I/O base in BAR4, in-use semaphore. */
+    MACHINE_ICH5,
+    /* Intel ICH10 and a 6-series PCH: a 64-bit memory BAR0 (the PCH's
+       above 4 GB, its upper half looking like an I/O BAR) and the I/O base
+       in BAR4. */
+    MACHINE_ICH10,
+    MACHINE_PCH,
+    /* AMD-756: register 0x58 of function 3 holds the power-management
+       block, whose AMD-layout SMBus at +0xE0 must not be used. */
+    MACHINE_AMD756,
+    /* An NVIDIA host of the ACPI SMBus kind (offset 0 starts a
+       transaction), class 0C05. */
+    MACHINE_ACPI_SMBUS,
+    /* An Intel SMBus function whose BAR0 is a 32-bit memory BAR whose low
+       bits look like a port (another device's, the graphics card's). */
+    MACHINE_MEMORY_BAR,
+    /* The PCH whose firmware takes the host every so often, holds it in use
+       for a while, then runs a transaction of its own. */
+    MACHINE_FIRMWARE_BUSY,
+    MACHINE_COUNT
 };
 
 /* What each slot holds. */
@@ -36,6 +53,8 @@ enum MachineModule
     MODULE_DDR3_1333_4GB = 2,
     MODULE_DDR_400_512MB = 3,
     MODULE_SDRAM_133_256MB = 4,
+    /* 512 bytes in two pages, switched by send bytes to 0x36 and 0x37. */
+    MODULE_DDR4_2400_8GB = 5,
     MODULE_COUNT
 };
 
@@ -44,23 +63,32 @@ enum MachineFault
 {
     /* The host status always shows "busy": it never clears. */
     FAULT_BUSY_STATUS = 0x1,
-    /* The host status always shows the in-use flag. */
-    FAULT_IN_USE_STATUS = 0x2,
     /* SPD offsets 0x40 to 0x47 answer with a device error. */
     FAULT_FLAGGED_SPD_BYTES = 0x4,
     /* Closing port 0xCFC (PCI configuration data) fails. */
-    FAULT_CLOSE_CONFIG_DATA = 0x8
+    FAULT_CLOSE_CONFIG_DATA = 0x8,
+    /* The controller's host-enable bit is clear: its registers decode
+       nothing. */
+    FAULT_HOST_DISABLED = 0x10,
+    /* The controller's function does not decode I/O (command bit 0). */
+    FAULT_NO_IO_DECODE = 0x20,
+    /* The firmware disables the host once the tenth transaction has ended
+       and its owner has given it back. */
+    FAULT_HOST_DISABLED_LATER = 0x40
 };
 
 struct MachineConfig
 {
-    uint32_t controller;
+    uint32_t machine;
     uint8_t slots[MACHINE_SLOT_COUNT];
     uint32_t faults;
 };
 
-/* The configuration without values: a listed controller, a DDR2 module in
-   slot 0 and a DDR3 module in slot 2. */
+/* Each machine's name, in MachineKind order. */
+extern const char* const MachineNames[MACHINE_COUNT];
+
+/* The configuration without values: the PCH, a DDR2 module in slot 0 and
+   a DDR3 module in slot 2. */
 void MachineDefaultConfig(struct MachineConfig* config);
 /* Powers the machine on with a configuration; unknown values count as
    none/empty. */
@@ -74,9 +102,11 @@ void MachineWritePort(uint32_t port, uint32_t width, uint32_t value);
    touching the configuration address port. */
 uint32_t MachineReadPciConfig(uint32_t address);
 
-/* How many bytes write transactions have stored into EEPROMs since the
-   reset. */
+/* Since the reset: bytes write transactions stored into EEPROMs; foreign
+   writes; the firmware's transactions that ended as it expected. */
 uint32_t MachineEepromWrites(void);
+uint32_t MachineForeignWrites(void);
+uint32_t MachineFirmwareTransactions(void);
 
 /* Whether closing a port may fail (FAULT_CLOSE_CONFIG_DATA). */
 int MachineRefusesClose(uint32_t port);

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "engine/Messages.h"
 #include "engine/suite/Tester.h"
 #include "shell/Module.h"
 #include "shell/StartUp.h"
@@ -22,6 +23,21 @@ public:
     double GetScore() override { return 17.5; }
     double GetMaxScore() override { return 25.0; }
 };
+
+// Set when the window has handled a run's completion message while that
+// run was still going: its idle or finished look then showed a run that a
+// close still counted as running.
+CTester* g_tester = nullptr;
+bool g_endShownEarly = false;
+
+LRESULT CALLBACK AfterWindowMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT* handled = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && (handled->message == WM_TESTS_FINISHED || handled->message == WM_TESTS_CANCELLED)
+        && g_tester->IsRunning())
+        g_endShownEarly = true;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
@@ -44,5 +60,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         tester.RegisterTest(std::make_unique<CScoredProbe>(
             ProbeSettings("probe" + std::to_string(group), steps, group, false, static_cast<DWORD>(unitMs)),
             journal));
-    return RunNormalStart(instance, commandLine, showCommand, tester);
+    g_tester = &tester;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, &AfterWindowMessage, nullptr, GetCurrentThreadId());
+    const int result = RunNormalStart(instance, commandLine, showCommand, tester);
+    UnhookWindowsHookEx(hook);
+    // Exit code 97 tells the window tests that the end showed too early.
+    return g_endShownEarly ? 97 : result;
 }
