@@ -21,6 +21,9 @@ public:
     // Starts a worker; does nothing while one is active. False when the
     // thread cannot be created.
     bool Start(HardwareSourceFactory factory);
+    // Waits until the worker has finished, with or without an identifier:
+    // true once it has, false after timeoutMs (or when none was started).
+    bool WaitUntilDone(DWORD timeoutMs);
     // The identifier once the worker has it.
     bool TryGet(Md5Digest& id);
     // Waits up to a second for the worker to end, then lets it go.

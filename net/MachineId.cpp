@@ -12,7 +12,7 @@ const wchar_t kDefaultMachineId[] = L"11111111-11111111-11111111-11111111";
 
 namespace
 {
-const DWORD kPollIntervalMs = 1000;
+const DWORD kTryMs = 1000;
 const DWORD kStopWaitMs = 1000;
 
 std::unique_ptr<IHardwareSource> ConnectToWmi()
@@ -38,6 +38,8 @@ struct CHardwareIdWorker::State
     CCriticalSection lock;
     bool ready = false;
     Md5Digest id{};
+    // Set by the thread once ready is final (manual reset).
+    CScopedHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     // One for the worker object, one for the thread.
     LONG references = 2;
 };
@@ -55,6 +57,11 @@ bool CHardwareIdWorker::Start(HardwareSourceFactory factory)
         return false;
     }
     return true;
+}
+
+bool CHardwareIdWorker::WaitUntilDone(DWORD timeoutMs)
+{
+    return m_state && m_thread && m_state->done && WaitForSingleObject(m_state->done.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool CHardwareIdWorker::TryGet(Md5Digest& id)
@@ -94,6 +101,8 @@ unsigned __stdcall CHardwareIdWorker::Run(void* param)
             state->id = id;
             state->ready = true;
         }
+        if (state->done)
+            SetEvent(state->done.Get());
     }
     state->Release();
     return 0;
@@ -109,16 +118,12 @@ std::wstring GetMachineId(int tries, HardwareSourceFactory factory)
     std::wstring text = kDefaultMachineId;
     CHardwareIdWorker worker;
     worker.Start(std::move(factory));
-    for (int i = 0; i < tries; ++i)
-    {
-        Sleep(kPollIntervalMs);
-        Md5Digest id;
-        if (worker.TryGet(id))
-        {
-            text = FormatMachineId(id);
-            break;
-        }
-    }
+    // The same bound as tries one-second looks, but the wait ends as soon as
+    // the worker does: a start need not sit out a second for an identifier
+    // ready in a tenth of one.
+    Md5Digest id;
+    if (tries > 0 && worker.WaitUntilDone(static_cast<DWORD>(tries) * kTryMs) && worker.TryGet(id))
+        text = FormatMachineId(id);
     worker.Stop();
     return text;
 }

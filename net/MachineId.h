@@ -13,8 +13,8 @@ extern const wchar_t kDefaultMachineId[];
 using HardwareSourceFactory = std::function<std::unique_ptr<IHardwareSource>()>;
 
 // The machine's identifier, computed from WMI on a worker thread of its own.
-// Asks for it once a second, up to tries times; the default text when it is
-// not ready by then. A worker still busy afterwards is left to finish on its
+// Waits for the worker up to tries seconds; the default text when it has no
+// identifier by then. A worker still busy afterwards is left to finish on its
 // own and its result is never used.
 std::wstring GetMachineId(int tries);
 std::wstring GetMachineId(int tries, HardwareSourceFactory factory);

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ScopedHandle.h"
 #include "net/HardwareId.h"
+#include "net/HardwareIdWorker.h"
 #include "net/MachineId.h"
 #include "net/Md5.h"
 
@@ -179,11 +181,46 @@ TEST(MachineId, ComesFromTheWorkerOrIsTheDefault)
     EXPECT_EQ(IdOfSlowMachine(L"Quick"), GetMachineId(3, SlowMachine(0, L"Quick")));
     EXPECT_EQ(kDefaultMachineId, GetMachineId(1, [] { return std::unique_ptr<IHardwareSource>(); }));
 
-    // The first worker needs 2.5 s but gets one poll (1 s) and the stop wait
+    // The first worker needs 2.5 s but gets one try (1 s) and the stop wait
     // (1 s). It finishes while the second call waits for its own worker,
     // whose answer comes at the second poll: the late result must not win.
     EXPECT_EQ(kDefaultMachineId, GetMachineId(1, SlowMachine(2500, L"Late")));
     EXPECT_EQ(IdOfSlowMachine(L"Second"), GetMachineId(3, SlowMachine(1500, L"Second")));
+}
+
+TEST(MachineId, TheWaitEndsWhenTheWorkerHasFinished)
+{
+    // The worker's source appears only when the test lets it: the wait
+    // must not end before that, and must end once the worker is through,
+    // with its answer already there to take.
+    struct Case
+    {
+        const char* name;
+        bool hasHardware;
+    };
+    const Case cases[] = {{"identifier computed", true}, {"no hardware source", false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CScopedHandle letGo(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const HANDLE gate = letGo.Get();
+        const bool hasHardware = c.hasHardware;
+        CHardwareIdWorker worker;
+        ASSERT_TRUE(worker.Start([gate, hasHardware]() -> std::unique_ptr<IHardwareSource> {
+            WaitForSingleObject(gate, INFINITE);
+            if (!hasHardware)
+                return nullptr;
+            return std::make_unique<CFakeHardware>(Machine());
+        }));
+        EXPECT_FALSE(worker.WaitUntilDone(200));
+        SetEvent(gate);
+        ASSERT_TRUE(worker.WaitUntilDone(15000));
+        Md5Digest id{};
+        EXPECT_EQ(hasHardware, worker.TryGet(id));
+        if (hasHardware)
+            EXPECT_EQ(IdOf(Machine()), FormatMachineId(id));
+        worker.Stop();
+    }
 }
 
 TEST(MachineId, TheRealMachineGivesTheSameIdentifierEveryTime)
