@@ -48,6 +48,114 @@ const ProductEdition kProductEditions[] = {
     {48, L"Professional "},
 };
 
+struct CurrentProductEdition
+{
+    DWORD productType;
+    const wchar_t* text;
+    // Windows 8 and 8.1 named their core editions without "Home"; null: the
+    // same text.
+    const wchar_t* windows8Text;
+};
+
+// Editions of Windows 8 and later, named after the product types that
+// GetProductInfo documents (Microsoft Learn, "GetProductInfo function").
+const CurrentProductEdition kCurrentProductEditions[] = {
+    {0x00000065, L"Home ", L""},                                 // PRODUCT_CORE
+    {0x00000062, L"Home N ", L"N "},                             // PRODUCT_CORE_N
+    {0x00000063, L"Home China ", L"China "},                     // PRODUCT_CORE_COUNTRYSPECIFIC
+    {0x00000064, L"Home Single Language ", L"Single Language "}, // PRODUCT_CORE_SINGLELANGUAGE
+    {0x00000030, L"Pro ", nullptr},                              // PRODUCT_PROFESSIONAL
+    {0x00000031, L"Pro N ", nullptr},
+    {0x00000067, L"Pro with Media Center ", nullptr},
+    {0x000000A1, L"Pro for Workstations ", nullptr},
+    {0x000000A2, L"Pro for Workstations N ", nullptr},
+    {0x000000A4, L"Pro Education ", nullptr},
+    {0x000000A5, L"Pro Education N ", nullptr},
+    {0x00000079, L"Education ", nullptr},
+    {0x0000007A, L"Education N ", nullptr},
+    {0x00000004, L"Enterprise ", nullptr},
+    {0x0000001B, L"Enterprise N ", nullptr},
+    {0x00000046, L"Enterprise E ", nullptr},
+    {0x00000048, L"Enterprise Evaluation ", nullptr},
+    {0x00000054, L"Enterprise N Evaluation ", nullptr},
+    {0x0000007D, L"Enterprise LTSC ", nullptr},                  // PRODUCT_ENTERPRISE_S
+    {0x0000007E, L"Enterprise LTSC N ", nullptr},
+    {0x00000081, L"Enterprise LTSC Evaluation ", nullptr},
+    {0x00000082, L"Enterprise LTSC N Evaluation ", nullptr},
+    {0x000000BC, L"IoT Enterprise ", nullptr},
+    {0x000000BF, L"IoT Enterprise LTSC ", nullptr},
+    {0x0000007B, L"IoT Core ", nullptr},
+    {0x00000083, L"IoT Core Commercial ", nullptr},
+    {0x00000068, L"Mobile ", nullptr},
+    {0x00000085, L"Mobile Enterprise ", nullptr},
+    {0x00000001, L"Ultimate ", nullptr},
+    {0x0000001C, L"Ultimate N ", nullptr},
+    {0x00000002, L"Home Basic ", nullptr},
+    {0x00000005, L"Home Basic N ", nullptr},
+    {0x00000003, L"Home Premium ", nullptr},
+    {0x0000001A, L"Home Premium N ", nullptr},
+    {0x00000006, L"Business ", nullptr},
+    {0x00000010, L"Business N ", nullptr},
+    {0x0000000B, L"Starter ", nullptr},
+    {0x0000002F, L"Starter N ", nullptr},
+    {0x00000007, L"Standard ", nullptr},                         // PRODUCT_STANDARD_SERVER
+    {0x0000000D, L"Standard (core installation) ", nullptr},
+    {0x00000024, L"Standard without Hyper-V ", nullptr},
+    {0x00000028, L"Standard without Hyper-V (core installation) ", nullptr},
+    {0x0000004F, L"Standard Evaluation ", nullptr},
+    {0x00000092, L"Standard, Semi-Annual Channel (core installation) ", nullptr},
+    {0x00000008, L"Datacenter ", nullptr},                       // PRODUCT_DATACENTER_SERVER
+    {0x0000000C, L"Datacenter (core installation) ", nullptr},
+    {0x00000025, L"Datacenter without Hyper-V ", nullptr},
+    {0x00000027, L"Datacenter without Hyper-V (core installation) ", nullptr},
+    {0x00000050, L"Datacenter Evaluation ", nullptr},
+    {0x00000091, L"Datacenter, Semi-Annual Channel (core installation) ", nullptr},
+    {0x0000000A, L"Enterprise ", nullptr},                       // PRODUCT_ENTERPRISE_SERVER
+    {0x0000000E, L"Enterprise (core installation) ", nullptr},
+    {0x00000026, L"Enterprise without Hyper-V ", nullptr},
+    {0x00000029, L"Enterprise without Hyper-V (core installation) ", nullptr},
+    {0x0000000F, L"Enterprise for Itanium-based Systems ", nullptr},
+    {0x00000011, L"Web Server ", nullptr},
+    {0x0000001D, L"Web Server (core installation) ", nullptr},
+    {0x00000012, L"HPC Edition ", nullptr},                      // PRODUCT_CLUSTER_SERVER
+    {0x00000040, L"Hyper Core V ", nullptr},
+    {0x0000002A, L"Hyper-V Server ", nullptr},
+    {0x00000021, L"Foundation ", nullptr},
+    {0x00000032, L"Essentials ", nullptr},                       // PRODUCT_SB_SOLUTION_SERVER
+    {0x00000009, L"Small Business Server ", nullptr},
+    {0x00000019, L"Small Business Server Premium ", nullptr},
+    {0x0000003F, L"Small Business Server Premium (core installation) ", nullptr},
+    {0x00000033, L"for SB Solutions ", nullptr},
+    {0x00000036, L"for SB Solutions EM ", nullptr},
+    {0x00000037, L"for SB Solutions EM ", nullptr},
+    {0x00000018, L"for Windows Essential Server Solutions ", nullptr},
+    {0x00000023, L"without Hyper-V for Windows Essential Server Solutions ", nullptr},
+    {0x00000034, L"Solutions Premium ", nullptr},
+    {0x00000035, L"Solutions Premium (core installation) ", nullptr},
+    {0x0000003B, L"Essential Server Solution Management ", nullptr},
+    {0x0000003C, L"Essential Server Solution Additional ", nullptr},
+    {0x0000003D, L"Essential Server Solution Management SVC ", nullptr},
+    {0x0000003E, L"Essential Server Solution Additional SVC ", nullptr},
+    {0x0000001E, L"Essential Business Server Management Server ", nullptr},
+    {0x0000001F, L"Essential Business Server Security Server ", nullptr},
+    {0x00000020, L"Essential Business Server Messaging Server ", nullptr},
+    {0x00000013, L"Storage Server Essentials ", nullptr},        // PRODUCT_HOME_SERVER
+    {0x00000022, L"Home Server ", nullptr},                      // PRODUCT_HOME_PREMIUM_SERVER
+    {0x00000014, L"Storage Server Express ", nullptr},
+    {0x0000002B, L"Storage Server Express (core installation) ", nullptr},
+    {0x00000015, L"Storage Server Standard ", nullptr},
+    {0x0000002C, L"Storage Server Standard (core installation) ", nullptr},
+    {0x00000060, L"Storage Server Standard Evaluation ", nullptr},
+    {0x00000016, L"Storage Server Workgroup ", nullptr},
+    {0x0000002D, L"Storage Server Workgroup (core installation) ", nullptr},
+    {0x0000005F, L"Storage Server Workgroup Evaluation ", nullptr},
+    {0x00000017, L"Storage Server Enterprise ", nullptr},
+    {0x0000002E, L"Storage Server Enterprise (core installation) ", nullptr},
+    {0x00000038, L"MultiPoint Server ", nullptr},                // PRODUCT_SOLUTION_EMBEDDEDSERVER
+    {0x0000004C, L"MultiPoint Server Standard ", nullptr},
+    {0x0000004D, L"MultiPoint Server Premium ", nullptr},
+};
+
 bool Is(const OSVersionFacts& facts, DWORD major, DWORD minor)
 {
     return facts.majorVersion == major && facts.minorVersion == minor;
@@ -87,6 +195,46 @@ std::wstring Windows9xName(const OSVersionFacts& facts)
     return std::wstring();
 }
 
+// The edition of a Vista or 7 system from its GetProductInfo product type.
+std::wstring VistaOr7Edition(DWORD productType)
+{
+    for (const ProductEdition& edition : kProductEditions)
+    {
+        if (edition.productType == productType)
+            return edition.text;
+    }
+    return std::wstring();
+}
+
+// The edition of Windows 8 and later from its GetProductInfo product type;
+// windows8 chooses the names of 8 and 8.1, whose core edition had no name.
+std::wstring CurrentEdition(DWORD productType, bool windows8)
+{
+    for (const CurrentProductEdition& edition : kCurrentProductEditions)
+    {
+        if (edition.productType == productType)
+            return windows8 && edition.windows8Text ? edition.windows8Text : edition.text;
+    }
+    return std::wstring();
+}
+
+// Windows 10 and 11, and their servers, all report 10.0: the build tells
+// them apart ("Windows 11 version history" and the Windows Server release
+// information on Microsoft Learn).
+std::wstring Windows10Name(const OSVersionFacts& facts)
+{
+    const DWORD build = facts.buildNumber & 0xFFFF;
+    if (IsWorkstation(facts))
+        return build >= 22000 ? L"Microsoft Windows 11 " : L"Microsoft Windows 10 ";
+    if (build >= 26100)
+        return L"Microsoft Windows Server 2025 ";
+    if (build >= 20348)
+        return L"Microsoft Windows Server 2022 ";
+    if (build >= 17763)
+        return L"Microsoft Windows Server 2019 ";
+    return L"Microsoft Windows Server 2016 ";
+}
+
 std::wstring Windows6Name(const OSVersionFacts& facts)
 {
     std::wstring text;
@@ -94,15 +242,22 @@ std::wstring Windows6Name(const OSVersionFacts& facts)
         text = IsWorkstation(facts) ? L"Microsoft Windows Vista " : L"Microsoft Windows Server 2008 ";
     else if (facts.minorVersion == 1)
         text = IsWorkstation(facts) ? L"Microsoft Windows 7 " : L"Microsoft Windows Server 2008 R2 ";
+    else if (facts.minorVersion == 2)
+        text = IsWorkstation(facts) ? L"Microsoft Windows 8 " : L"Microsoft Windows Server 2012 ";
+    else if (facts.minorVersion == 3)
+        text = IsWorkstation(facts) ? L"Microsoft Windows 8.1 " : L"Microsoft Windows Server 2012 R2 ";
 
     if (facts.productInfoType)
-    {
-        for (const ProductEdition& edition : kProductEditions)
-        {
-            if (edition.productType == *facts.productInfoType)
-                text += edition.text;
-        }
-    }
+        text += facts.minorVersion <= 1 ? VistaOr7Edition(*facts.productInfoType)
+                                        : CurrentEdition(*facts.productInfoType, true);
+    return text;
+}
+
+std::wstring Windows10Or11Name(const OSVersionFacts& facts)
+{
+    std::wstring text = Windows10Name(facts);
+    if (facts.productInfoType)
+        text += CurrentEdition(*facts.productInfoType, false);
     return text;
 }
 
@@ -183,6 +338,8 @@ std::wstring WindowsNt4Name(const OSVersionFacts& facts)
 
 std::wstring NtNameFromExtendedInfo(const OSVersionFacts& facts)
 {
+    if (facts.majorVersion == 10 && facts.minorVersion == 0)
+        return Windows10Or11Name(facts);
     if (facts.majorVersion == 6)
         return Windows6Name(facts);
     if (Is(facts, 5, 2))

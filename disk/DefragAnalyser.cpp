@@ -30,18 +30,33 @@ bool IsVersionComponent(DWORD typeMask, DWORD value)
     (typeMask == VER_MAJORVERSION ? version.dwMajorVersion : version.dwMinorVersion) = value;
     return VerifyVersionInfoW(&version, typeMask, VerSetConditionMask(0, typeMask, VER_EQUAL)) != FALSE;
 }
+
+// Windows 6.2 or later. A program without the 8.1 and 10 entries in its
+// manifest is told 6.2 there, which still counts.
+bool IsWindows8OrLater()
+{
+    OSVERSIONINFOEXW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 2;
+    DWORDLONG condition = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    condition = VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, condition) != FALSE;
+}
 }
 
-CDefragAnalyser::CDefragAnalyser(std::wstring drive, HMODULE resources, bool windows7)
-    : m_drive(std::move(drive)), m_resources(resources), m_windows7(windows7)
+CDefragAnalyser::CDefragAnalyser(std::wstring drive, HMODULE resources, DefragForm form)
+    : m_drive(std::move(drive)), m_resources(resources), m_form(form)
 {
 }
 
 CDefragAnalyser::~CDefragAnalyser() = default;
 
-bool CDefragAnalyser::IsWindows7()
+DefragForm CDefragAnalyser::CurrentDefragForm()
 {
-    return IsVersionComponent(VER_MINORVERSION, 1) && IsVersionComponent(VER_MAJORVERSION, 6);
+    if (IsVersionComponent(VER_MINORVERSION, 1) && IsVersionComponent(VER_MAJORVERSION, 6))
+        return DefragForm::Windows7;
+    return IsWindows8OrLater() ? DefragForm::Windows8OrLater : DefragForm::XpOrVista;
 }
 
 unsigned __stdcall CDefragAnalyser::ThreadProc(void* analyser)
@@ -87,7 +102,7 @@ bool CDefragAnalyser::StartOstrel(const std::wstring& ostrelPath, HANDLE& readEn
     wchar_t systemFolder[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_SYSTEM, nullptr, SHGFP_TYPE_CURRENT, systemFolder)))
         return false;
-    std::wstring arguments = m_drive + (m_windows7 ? L": /u /a" : L": -a");
+    std::wstring arguments = DefragArguments(m_drive, m_form);
     std::wstring commandLine = FormatText(L"\"%ls\\defrag.exe\" %ls", systemFolder, arguments.c_str());
 
     HANDLE writeEnd = nullptr;
@@ -157,7 +172,7 @@ void CDefragAnalyser::ReadReport(HANDLE readEnd)
     m_progress = 100;
     Log(L"reading defrag responce");
     Log(output.Text());
-    m_succeeded = ParseFragmentation(output.Text(), m_windows7, m_fragmentation);
+    m_succeeded = ParseFragmentation(output.Text(), m_form, m_fragmentation);
 }
 
 void CDefragAnalyser::KillDefragProcesses()
@@ -170,9 +185,9 @@ void CDefragAnalyser::KillDefragProcesses()
         if (m_ostrel)
             TerminateProcessTree(m_ostrel.Get(), m_ostrelId);
     }
-    // Before Windows 7 the analysis engine runs under a system service,
+    // On XP and Vista the analysis engine runs under a system service,
     // outside the tree this program started.
-    if (!m_windows7)
+    if (m_form == DefragForm::XpOrVista)
     {
         const wchar_t* const engines[] = {L"dfrgntfs.exe", L"dfrgfat.exe"};
         TerminateFirstNamed(engines, 2);

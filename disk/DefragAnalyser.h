@@ -5,6 +5,7 @@
 
 #include "base/CriticalSection.h"
 #include "base/ScopedHandle.h"
+#include "disk/DefragReport.h"
 
 // Measures the fragmentation of one drive with the system defragmenter in
 // analysis mode, run under Ostrel so that its console report arrives through
@@ -16,9 +17,9 @@ class CDefragAnalyser
 public:
     // drive: the letter without colon. resources: the module whose "EXE"
     // resources hold the Ostrel builds (null: the program itself); Ostrel.exe
-    // is written beside it. windows7 chooses the defragmenter's arguments and
-    // the report form tried first.
-    CDefragAnalyser(std::wstring drive, HMODULE resources, bool windows7 = IsWindows7());
+    // is written beside it. form chooses the defragmenter's arguments and
+    // the report rules.
+    CDefragAnalyser(std::wstring drive, HMODULE resources, DefragForm form = CurrentDefragForm());
     virtual ~CDefragAnalyser();
     CDefragAnalyser(const CDefragAnalyser&) = delete;
     CDefragAnalyser& operator=(const CDefragAnalyser&) = delete;
@@ -35,12 +36,13 @@ public:
 
     void Cancel() { m_cancel = true; }
     // Ends the Ostrel this analysis started with every process below it
-    // (the defragmenter) and, before Windows 7, the defragmenter's engine,
+    // (the defragmenter) and, on XP and Vista, the defragmenter's engine,
     // so that Analyse returns at once.
     void KillDefragProcesses();
 
-    // Exactly Windows 6.1.
-    static bool IsWindows7();
+    // The form of the Windows this program runs on: 6.1 exactly is Windows 7,
+    // 6.2 and later the drive optimizer's, anything else XP's and Vista's.
+    static DefragForm CurrentDefragForm();
 
 private:
     bool StartOstrel(const std::wstring& ostrelPath, HANDLE& readEnd);
@@ -49,7 +51,7 @@ private:
     double m_fragmentation = 0;
     std::wstring m_drive;
     HMODULE m_resources;
-    bool m_windows7;
+    DefragForm m_form;
     std::atomic<bool> m_cancel{false};
     bool m_succeeded = false;
     std::atomic<int> m_progress{0};

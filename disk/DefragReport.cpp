@@ -43,17 +43,39 @@ bool ReadFigure(const std::wstring& figure, double& percent)
 }
 }
 
-bool ParseFragmentation(const std::wstring& report, bool windows7, double& percent)
+std::wstring DefragArguments(const std::wstring& drive, DefragForm form)
 {
-    // Windows 7: "Total fragmented space = <f>%" is the fourth figure.
-    if (windows7)
+    switch (form)
+    {
+    case DefragForm::Windows7:
+        return drive + L": /u /a";
+    case DefragForm::Windows8OrLater:
+        // Analysis with progress ("defrag" in the Windows commands reference
+        // on Microsoft Learn: defrag <volumes> /a [/h] [/m [n]| [/u] [/v]]).
+        return drive + L": /a /u";
+    default:
+        return drive + L": -a";
+    }
+}
+
+bool ParseFragmentation(const std::wstring& report, DefragForm form, double& percent)
+{
+    // Windows 7 and the drive optimizer of Windows 8 and later list volume
+    // size, free space, then "Total fragmented space = <f>%": the fourth
+    // "=" token. Counting the figures, not reading their labels, holds in
+    // every language of Windows.
+    if (form != DefragForm::XpOrVista)
     {
         std::vector<std::wstring> tokens = Split(report, L"=");
         if (tokens.size() >= 4)
         {
-            Log(L"Parsing Seven defrag output");
+            Log(form == DefragForm::Windows7 ? L"Parsing Seven defrag output" : L"Parsing drive optimizer output");
             return ReadFigure(BeforePercent(tokens[3]), percent);
         }
+        // The optimizer names the drive in parentheses ("Invoking analysis
+        // on (C:)..."): the XP rule would read the volume size.
+        if (form == DefragForm::Windows8OrLater)
+            return false;
     }
 
     // Windows XP: "... Free,  <f>% Fragmented (<ff>% file fragmentation)",

@@ -78,7 +78,7 @@ bool CHddTester::AnalyseDrives(std::map<std::wstring, double>& fragmentation, un
     for (unsigned h = 0; h < count; ++h)
     {
         Log(FormatText(L"HDD TEST: try to analyze disk - %ls", drives[h].c_str()));
-        CDefragAnalyser analyser(drives[h], m_settings.ostrelResources, m_settings.windows7);
+        CDefragAnalyser analyser(drives[h], m_settings.ostrelResources, m_settings.defragForm);
         CScopedHandle thread(
             reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr)));
         if (!thread)

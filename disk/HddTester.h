@@ -18,7 +18,7 @@ struct HddTestSettings
     HMODULE ostrelResources = nullptr;
     // Largest temporary file of one write trial.
     DWORD trialSizeMB = 100;
-    bool windows7 = CDefragAnalyser::IsWindows7();
+    DefragForm defragForm = CDefragAnalyser::CurrentDefragForm();
 };
 
 // The hard-disk test: a fragmentation analysis of every fixed drive, then

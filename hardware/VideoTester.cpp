@@ -1,6 +1,9 @@
 #include "hardware/VideoTester.h"
 
+#include <climits>
+
 #include "base/ComSupport.h"
+#include "hardware/DisplayDriverMemory.h"
 #include "engine/XmlWriting.h"
 #include "hardware/WmiQuery.h"
 #include "hardware/WmiValues.h"
@@ -34,6 +37,12 @@ int AdapterRamMegabytes(const VARIANT& adapterRam)
     return static_cast<int>(bytes / kBytesPerMegabyte);
 }
 
+int DriverMemoryMegabytes(ULONGLONG bytes)
+{
+    const ULONGLONG megabytes = bytes / kBytesPerMegabyte;
+    return megabytes > INT_MAX ? INT_MAX : static_cast<int>(megabytes);
+}
+
 void CVideoTester::Run()
 {
     m_adapters.clear();
@@ -59,18 +68,23 @@ void CVideoTester::EnumerateAdapters()
                           CVariant name;
                           CVariant adapterRam;
                           CVariant deviceId;
+                          CVariant pnpDeviceId;
                           GetWmiProperty(controller, L"Name", name);
                           GetWmiProperty(controller, L"AdapterRAM", adapterRam);
                           GetWmiProperty(controller, L"DeviceID", deviceId);
-                          AddController(name.Get(), adapterRam.Get(), deviceId.Get());
+                          GetWmiProperty(controller, L"PNPDeviceID", pnpDeviceId);
+                          AddController(name.Get(), adapterRam.Get(), deviceId.Get(),
+                                        DisplayDriverMemorySize(VariantText(pnpDeviceId.Get())));
                       });
 }
 
-void CVideoTester::AddController(const VARIANT& name, const VARIANT& adapterRam, const VARIANT& deviceId)
+void CVideoTester::AddController(const VARIANT& name, const VARIANT& adapterRam, const VARIANT& deviceId,
+                                 std::optional<ULONGLONG> driverMemory)
 {
-    if (adapterRam.vt == VT_NULL)
+    if (adapterRam.vt == VT_NULL && !driverMemory)
         return;
-    VideoCardInfo card(VariantText(name), AdapterRamMegabytes(adapterRam));
+    VideoCardInfo card(VariantText(name),
+                       driverMemory ? DriverMemoryMegabytes(*driverMemory) : AdapterRamMegabytes(adapterRam));
     m_adapters[card.name] = card;
     Log(FormatText(L"VIDEO TEST: founded video card manufacturer=%ls, capacity=%d, id=%ls",
                             card.name.c_str(), card.capacity, VariantText(deviceId).c_str()));

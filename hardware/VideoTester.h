@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -28,6 +29,10 @@ public:
 // it arrives as VT_I4, so 3221225472 bytes give 3072 MB, not a negative size.
 int AdapterRamMegabytes(const VARIANT& adapterRam);
 
+// Adapter memory in MB from the display driver's 64-bit byte count, at
+// most the largest int.
+int DriverMemoryMegabytes(ULONGLONG bytes);
+
 // The video test: four points per MB of adapter memory, summed over the
 // distinct adapter names WMI reports.
 class CVideoTester : public CTesterImpl<CVideoTester>
@@ -40,10 +45,12 @@ public:
     // cannot be written.
     bool Serialize(CXmlNode& parent, CXmlDocument& document) override;
 
-    // What the enumeration makes of one Win32_VideoController object. An
-    // adapter without a memory size is skipped; one whose name is already
-    // known replaces the earlier one.
-    void AddController(const VARIANT& name, const VARIANT& adapterRam, const VARIANT& deviceId);
+    // What the enumeration makes of one Win32_VideoController object, with
+    // the size its display driver records, if any, which wins over
+    // "AdapterRAM". An adapter without a memory size is skipped; one whose
+    // name is already known replaces the earlier one.
+    void AddController(const VARIANT& name, const VARIANT& adapterRam, const VARIANT& deviceId,
+                       std::optional<ULONGLONG> driverMemory = std::nullopt);
 
     // Keyed and ordered by adapter name.
     const std::map<std::wstring, VideoCardInfo>& GetAdapters() const { return m_adapters; }

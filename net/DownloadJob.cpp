@@ -37,9 +37,28 @@ void CDownloadJob::Cancel()
     CCriticalSectionLock lock(m_lock);
     m_cancelled = true;
     m_window = nullptr;
+    // The dialog belongs to the download thread: asked to close, not closed.
+    if (m_prompt)
+        PostMessageW(m_prompt, WM_COMMAND, IDCANCEL, 0);
+    m_prompt = nullptr;
     if (m_request)
         WinHttpCloseHandle(m_request);
     m_request = nullptr;
+}
+
+bool CDownloadJob::OpenPrompt(HWND dialog)
+{
+    CCriticalSectionLock lock(m_lock);
+    if (m_cancelled)
+        return false;
+    m_prompt = dialog;
+    return true;
+}
+
+void CDownloadJob::ClosePrompt()
+{
+    CCriticalSectionLock lock(m_lock);
+    m_prompt = nullptr;
 }
 
 HWND CDownloadJob::Window() const
@@ -121,7 +140,7 @@ void ReceiveInto(HINTERNET request, HANDLE file, CDownloadJob& job)
 // dialog is open, leaves the request and the file alone.
 void SaveReply(HINTERNET request, CDownloadJob& job)
 {
-    HandleProxyAuthentication(request, RequestBody(), job.Window(), [&job] { return job.IsCancelled(); });
+    HandleProxyAuthentication(request, RequestBody(), job.Window(), &job);
     if (job.IsCancelled())
         return;
     CScopedHandle file = AdoptFileHandle(CreateFileW(job.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,

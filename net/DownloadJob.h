@@ -4,12 +4,13 @@
 #include <string>
 
 #include "base/CriticalSection.h"
+#include "net/Update.h"
 
 // One download of the installer, shared by the download thread and the
 // progress dialog. The dialog can cancel it at any moment: that closes the
 // request the thread reads from, so the thread's blocking call fails and
 // the thread ends by itself, writing nothing more and telling no one.
-class CDownloadJob
+class CDownloadJob : public IProxyPromptGate
 {
 public:
     CDownloadJob(std::wstring url, std::wstring path, HWND window);
@@ -26,8 +27,12 @@ public:
     bool Attach(HINTERNET request);
     // The thread is done with the request; it closes it unless cancelled.
     void Detach();
+    // Also closes the proxy dialog that is open.
     void Cancel();
-    bool IsCancelled() const;
+    bool IsCancelled() const override;
+
+    bool OpenPrompt(HWND dialog) override;
+    void ClosePrompt() override;
 
     // Posts to the dialog, unless the job was cancelled.
     void Notify(UINT message, WPARAM wParam);
@@ -38,6 +43,7 @@ private:
     mutable CCriticalSection m_lock;
     HWND m_window;
     HINTERNET m_request = nullptr;
+    HWND m_prompt = nullptr;
     bool m_cancelled = false;
 };
 

@@ -7,7 +7,7 @@ namespace
 const int kMaxFieldChars = 255;
 }
 
-CProxyDlg::CProxyDlg() : CModalDialog(IDD_PROXY)
+CProxyDlg::CProxyDlg(OpenCheck mayOpen) : CModalDialog(IDD_PROXY), m_mayOpen(std::move(mayOpen))
 {
 }
 
@@ -23,6 +23,12 @@ bool CProxyDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resu
     switch (message)
     {
     case WM_INITDIALOG:
+        result = TRUE;
+        if (m_mayOpen && !m_mayOpen(Handle()))
+        {
+            End(IDCANCEL);
+            return true;
+        }
         SendDlgItemMessageW(Handle(), IDC_PROXY_USER, EM_LIMITTEXT, kMaxFieldChars, 0);
         SendDlgItemMessageW(Handle(), IDC_PROXY_PASSWORD, EM_LIMITTEXT, kMaxFieldChars, 0);
         result = TRUE;

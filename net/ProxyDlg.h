@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+#include <functional>
 #include <string>
 
 #include "net/ModalDialog.h"
@@ -8,7 +10,11 @@
 class CProxyDlg : public CModalDialog
 {
 public:
-    CProxyDlg();
+    // Asked as the dialog opens, before it shows; false ends it at once
+    // with IDCANCEL.
+    using OpenCheck = std::function<bool(HWND dialog)>;
+
+    explicit CProxyDlg(OpenCheck mayOpen = OpenCheck());
 
     const std::wstring& GetUser() const { return m_user; }
     const std::wstring& GetPassword() const { return m_password; }
@@ -19,6 +25,7 @@ protected:
 private:
     std::wstring ReadField(int controlId) const;
 
+    OpenCheck m_mayOpen;
     std::wstring m_user;
     std::wstring m_password;
 };

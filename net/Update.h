@@ -69,11 +69,28 @@ bool ComputeFileMd5(HANDLE file, std::wstring& md5);
 // Logs "Error:\t<text>\t(last error = <n>)" with the current last error.
 void LogUpdateFailure(const wchar_t* text);
 
+// What a cancellable download tells its proxy dialog. A cancel may come
+// from another thread at any moment: OpenPrompt decides, in one step with
+// the cancel, whether the dialog that is opening may show (false once
+// cancelled) and, when it may, keeps it so that a later cancel closes it;
+// ClosePrompt forgets it again.
+class IProxyPromptGate
+{
+public:
+    virtual bool OpenPrompt(HWND dialog) = 0;
+    virtual void ClosePrompt() = 0;
+    virtual bool IsCancelled() const = 0;
+
+protected:
+    ~IProxyPromptGate() = default;
+};
+
 // Answers a 401 or 407 of the request with credentials the user types into
 // the proxy dialog, shown over owner. True when no challenge was there or it
 // was answered with 200; otherwise logs "Authentication proxy fails." and
-// returns false. A download passes its cancel state: once it is cancelled
-// (before the dialog or while it is open) the request, which the cancel
-// closed, is not touched again and false is returned without a log line.
+// returns false. A download passes its gate: once it is cancelled (before
+// the dialog, as it opens or while it is open) no dialog stays, the request,
+// which the cancel closed, is not touched again and false is returned
+// without a log line.
 bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
-                               const std::function<bool()>& isCancelled = std::function<bool()>());
+                               IProxyPromptGate* gate = nullptr);

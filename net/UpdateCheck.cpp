@@ -171,16 +171,17 @@ void LogUpdateFailure(const wchar_t* text)
     LogError(text, GetLastError());
 }
 
-bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner,
-                               const std::function<bool()>& isCancelled)
+bool HandleProxyAuthentication(HINTERNET request, const RequestBody& body, HWND owner, IProxyPromptGate* gate)
 {
-    auto cancelled = [&isCancelled] { return isCancelled && isCancelled(); };
+    auto cancelled = [gate] { return gate && gate->IsCancelled(); };
     if (cancelled())
         return false;
     if (!IsAuthenticationStatus(QueryStatusCode(request)))
         return true;
-    CProxyDlg dialog;
+    CProxyDlg dialog(gate ? [gate](HWND opening) { return gate->OpenPrompt(opening); } : CProxyDlg::OpenCheck());
     const INT_PTR answer = dialog.DoModal(owner);
+    if (gate)
+        gate->ClosePrompt();
     if (cancelled())
         return false;
     if (answer != IDOK ||

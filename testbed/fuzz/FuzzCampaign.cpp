@@ -101,6 +101,16 @@ void Report(const char* format, ...)
               &written, nullptr);
 }
 
+// The child's own watch may itself be stuck (a case that deadlocked on the
+// heap or the loader lock holds it too): the parent gives a silent child
+// this much beyond the case bound before it ends the child itself.
+const DWORD kParentGraceMs = 10000;
+
+DWORD CaseLimitMs(const FuzzReader& reader, const Options& options)
+{
+    return options.caseLimitMs ? std::min<DWORD>(options.caseLimitMs, reader.caseLimitMs) : reader.caseLimitMs;
+}
+
 // Ends the child when a case outlives the reader's bound, keeping the case.
 class CCaseWatch
 {
@@ -155,9 +165,7 @@ private:
 int RunChild(const FuzzReader& reader, const Options& options)
 {
     const std::wstring current = CurrentFile(options, reader.name);
-    const DWORD limitMs = options.caseLimitMs ? std::min<DWORD>(options.caseLimitMs, reader.caseLimitMs)
-                                              : reader.caseLimitMs;
-    CCaseWatch watch(limitMs, current, std::wstring());
+    CCaseWatch watch(CaseLimitMs(reader, options), current, std::wstring());
     DWORD slowest = 0;
     for (size_t index = options.first; index < options.cases; ++index)
     {
@@ -198,15 +206,40 @@ struct Tally
     unsigned long slowestMs = 0;
 };
 
-// Reads the child's lines; returns the case it started last.
-size_t FollowChild(HANDLE output, Tally& tally, const std::string& reader, const Options& options)
+// Reads the child's lines until it ends; returns the case it started last.
+// A child that writes nothing for silentLimitMs (a case, or the time
+// between two, past every bound) is ended with the hang exit code.
+size_t FollowChild(HANDLE output, HANDLE child, DWORD silentLimitMs, Tally& tally, const std::string& reader,
+                   const Options& options)
 {
     size_t started = kNoCase;
     std::string pending;
     char piece[4096];
     DWORD read = 0;
-    while (ReadFile(output, piece, sizeof(piece), &read, nullptr) && read > 0)
+    DWORD lastHeard = GetTickCount();
+    for (;;)
     {
+        DWORD available = 0;
+        // Fails once the child has ended and its end of the pipe is closed.
+        if (!PeekNamedPipe(output, nullptr, 0, nullptr, &available, nullptr))
+            break;
+        if (available == 0)
+        {
+            if (GetTickCount() - lastHeard > silentLimitMs)
+            {
+                TerminateProcess(child, kHangExitCode);
+                std::printf("%s: the child stayed silent past %lu ms in case %zu and was ended\n", reader.c_str(),
+                            static_cast<unsigned long>(silentLimitMs), started);
+                CopyFileW(CurrentFile(options, reader).c_str(), CaseFile(options, reader, "hang", started).c_str(),
+                          FALSE);
+                break;
+            }
+            Sleep(20);
+            continue;
+        }
+        if (!ReadFile(output, piece, std::min<DWORD>(available, sizeof(piece)), &read, nullptr) || read == 0)
+            break;
+        lastHeard = GetTickCount();
         pending.append(piece, read);
         size_t end;
         while ((end = pending.find('\n')) != std::string::npos)
@@ -279,7 +312,8 @@ Tally RunReader(const FuzzReader& reader, const Options& options)
         CloseHandle(child.hThread);
         CScopedHandle process(child.hProcess);
         pipeWrite.Reset();
-        const size_t started = FollowChild(readEnd, tally, reader.name, options);
+        const size_t started = FollowChild(readEnd, process.Get(), CaseLimitMs(reader, options) + kParentGraceMs,
+                                           tally, reader.name, options);
         WaitForSingleObject(process.Get(), INFINITE);
         DWORD exitCode = 0;
         GetExitCodeProcess(process.Get(), &exitCode);

@@ -1,8 +1,8 @@
 // Hostile defragmenter reports: the stand-in defragmenter prints the
 // generated text, Ostrel forwards its console, and the fragmentation
 // analysis reads it as it does the system defragmenter's. An input is one
-// byte choosing the Windows 7 reading (odd) or the older one (even), then
-// the report as UTF-16LE text.
+// byte choosing the reading (0 XP and Vista, 1 Windows 7, 2 the drive
+// optimizer of Windows 8 and later), then the report as UTF-16LE text.
 #include <windows.h>
 
 #include <cmath>
@@ -28,7 +28,12 @@ const wchar_t* const kReports[] = {
     L"\tAnalysis: 100% complete.\n\nThe operation completed successfully.\n\nPost Defragmentation Report:\n\n"
     L"\tVolume Information:\n\t\tVolume size                 = 40.00 GB\n\t\tFree space                  = 12.50 GB\n"
     L"\t\tTotal fragmented space      = 7%\n\t\tLargest free space size     = 6.25 GB\n\n"
-    L"\tNote: File fragments larger than 64MB are not included.\n"};
+    L"\tNote: File fragments larger than 64MB are not included.\n",
+    L"Microsoft Drive Optimizer\nCopyright (c) 2013 Microsoft Corp.\n\nInvoking analysis on (C:)...\n\n"
+    L"\tAnalysis:  100% complete.\n\nThe operation completed successfully.\n\nPost Defragmentation Report:\n\n"
+    L"\nVolume Information:\n\tVolume size                 = 40.00 GB\n\tFree space                  = 12.50 GB\n"
+    L"\tTotal fragmented space      = 7%\n\tLargest free space size     = 6.25 GB\n\n"
+    L"Note: File fragments larger than 64MB are not included in the fragmentation statistics.\n"};
 
 std::wstring ScratchReport()
 {
@@ -39,21 +44,21 @@ std::wstring ScratchReport()
 
 std::string Generate(CFuzzRandom& random)
 {
-    const std::wstring& shape = kReports[random.Below(3)];
+    const std::wstring& shape = kReports[random.Below(4)];
     // Reports of up to a few hundred kilobytes: the console keeps 32,766
     // lines of 80 characters.
     std::string report = CMutator(random).Mutate(WideBytes(shape), 65536);
     if (report.size() > 600000)
         report.resize(600000);
-    return std::string(1, static_cast<char>(random.Below(2))) + report;
+    return std::string(1, static_cast<char>(random.Below(3))) + report;
 }
 
 FuzzOutcome Analyse(const std::string& input)
 {
-    const bool windows7 = !input.empty() && (input[0] & 1);
+    const DefragForm form = static_cast<DefragForm>(input.empty() ? 0 : static_cast<unsigned char>(input[0]) % 3);
     if (!WriteFileBytes(ScratchReport(), input.empty() ? std::string() : input.substr(1)))
         return FuzzOutcome::Fail("cannot write the report file");
-    CDefragAnalyser analyser(L"C", GetModuleHandleW(nullptr), windows7);
+    CDefragAnalyser analyser(L"C", GetModuleHandleW(nullptr), form);
     analyser.Analyse();
     if (analyser.GetProgress() < 0 || analyser.GetProgress() > 100)
         return FuzzOutcome::Fail("progress out of 0..100: " + std::to_string(analyser.GetProgress()));

@@ -23,7 +23,9 @@ SpdImage Shape(BYTE type, BYTE cycleTime)
     image[12] = cycleTime; // DDR3: in medium time-base units
     image[10] = 1;
     image[11] = 8;
+    image[34] = 0xCA;      // DDR3: a correction of -54 fine-time-base units
     image[18] = cycleTime; // DDR4: in 125 ps units
+    image[125] = 0xD6;     // DDR4: -42 ps
     image[64] = 0x7F;      // one continuation code, then the maker
     image[65] = 0xCE;
     image[320] = 0x04; // DDR4's maker, on the second page

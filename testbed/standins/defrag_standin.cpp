@@ -1,7 +1,9 @@
 // Stands in for the system defragmenter ("defrag.exe") in analysis mode.
-// Accepts "X: -a", or "X: /u /a" where Windows reports version 6.1, draws a
-// progress line in place on its console and writes the analysis report in
-// the form of the Windows version it sees (5.x, 6.0, 6.1 and later).
+// Accepts "X: -a" where Windows reports 5.x or 6.0, "X: /u /a" on 6.1, and
+// on 6.2 and later, as the drive optimizer of Windows 8 to 11 does, the
+// volume followed by "/a" and any of "/u" (progress) and "/h" in any order
+// and case. It draws a progress line in place on its console and writes the
+// analysis report in the form of the Windows version it sees.
 //
 // The environment steers it:
 //   TESSARIN_DEFRAG_FRAGMENTATION  the percentage to report (default 3)
@@ -18,7 +20,7 @@
 
 namespace
 {
-enum class ReportForm { Xp, Vista, Seven };
+enum class ReportForm { Xp, Vista, Seven, Optimizer };
 
 std::wstring Environment(const wchar_t* name, const wchar_t* fallback)
 {
@@ -36,7 +38,9 @@ ReportForm SeenForm()
         return ReportForm::Xp;
     if (version.dwMajorVersion == 6 && version.dwMinorVersion == 0)
         return ReportForm::Vista;
-    return ReportForm::Seven;
+    if (version.dwMajorVersion == 6 && version.dwMinorVersion == 1)
+        return ReportForm::Seven;
+    return ReportForm::Optimizer;
 }
 
 void Write(const std::wstring& text)
@@ -56,8 +60,11 @@ void DrawProgress(ReportForm form, int upTo)
 {
     for (int percent = 0; percent <= upTo; percent += 20)
     {
-        Write(form == ReportForm::Seven ? Format(L"\r\tAnalysis: %.0f%% complete...", percent)
-                                        : Format(L"\rAnalyzing: %.0f%%", percent));
+        if (form == ReportForm::Optimizer)
+            Write(Format(L"\r\tAnalysis:  %.0f%% complete.", percent));
+        else
+            Write(form == ReportForm::Seven ? Format(L"\r\tAnalysis: %.0f%% complete...", percent)
+                                            : Format(L"\rAnalyzing: %.0f%%", percent));
         Sleep(100);
     }
     Write(L"\n");
@@ -99,6 +106,16 @@ void WriteReport(ReportForm form, wchar_t drive, double fragmentation)
         Write(Format(L"\t\tLargest free space size     = %.2f GB\n\n", freeGB / 2));
         Write(L"\tNote: File fragments larger than 64MB are not included.\n");
         break;
+    case ReportForm::Optimizer:
+        Write(L"\nThe operation completed successfully.\n\nPost Defragmentation Report:\n\n\n");
+        Write(L"Volume Information:\n");
+        Write(Format(L"\tVolume size                 = %.2f GB\n", totalGB));
+        Write(Format(L"\tFree space                  = %.2f GB\n", freeGB));
+        Write(Format(L"\tTotal fragmented space      = %g%%\n", fragmentation));
+        Write(Format(L"\tLargest free space size     = %.2f GB\n\n", freeGB / 2));
+        Write(L"Note: File fragments larger than 64MB are not included in the fragmentation statistics.\n\n");
+        Write(L"\tYou do not need to defragment this volume.\n");
+        break;
     }
 }
 
@@ -115,6 +132,45 @@ bool WriteReportFile(const std::wstring& path)
     CloseHandle(file);
     return true;
 }
+
+// The drive optimizer's options: "/a" once, "/u" and "/h" at most once each.
+bool OptimizerOptionsValid(int argc, wchar_t** argv, bool& progress)
+{
+    const wchar_t* const known[] = {L"/a", L"/u", L"/h"};
+    bool seen[3] = {};
+    for (int i = 2; i < argc; ++i)
+    {
+        int option = 0;
+        while (option < 3 && _wcsicmp(argv[i], known[option]) != 0)
+            ++option;
+        if (option == 3 || seen[option])
+            return false;
+        seen[option] = true;
+    }
+    progress = seen[1];
+    return seen[0];
+}
+
+bool OlderOptionsValid(ReportForm form, int argc, wchar_t** argv)
+{
+    std::wstring arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments += (i > 2 ? L" " : L"") + std::wstring(argv[i]);
+    return arguments == (form == ReportForm::Seven ? L"/u /a" : L"-a");
+}
+
+const wchar_t* Usage(ReportForm form)
+{
+    switch (form)
+    {
+    case ReportForm::Optimizer:
+        return L"defrag <volumes> /a [/h] [/u]";
+    case ReportForm::Seven:
+        return L"defrag <volume> /u /a";
+    default:
+        return L"defrag <volume> -a";
+    }
+}
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -123,21 +179,21 @@ int wmain(int argc, wchar_t** argv)
     if (!reportFile.empty())
         return WriteReportFile(reportFile) ? 0 : 2;
     ReportForm form = SeenForm();
-    Write(L"Windows Disk Defragmenter\nCopyright (c) Stand-in Software. All rights reserved.\n");
+    Write(form == ReportForm::Optimizer ? L"Microsoft Drive Optimizer\nCopyright (c) Stand-in Software.\n"
+                                        : L"Windows Disk Defragmenter\nCopyright (c) Stand-in Software. All rights reserved.\n");
 
-    std::wstring arguments;
-    for (int i = 2; i < argc; ++i)
-        arguments += (i > 2 ? L" " : L"") + std::wstring(argv[i]);
-    std::wstring expected = form == ReportForm::Seven ? L"/u /a" : L"-a";
     bool driveValid = argc > 1 && std::wcslen(argv[1]) == 2 && argv[1][1] == L':' && std::iswalpha(argv[1][0]);
-    if (!driveValid || arguments != expected)
+    bool progress = form != ReportForm::Optimizer;
+    bool optionsValid = form == ReportForm::Optimizer ? OptimizerOptionsValid(argc, argv, progress)
+                                                      : OlderOptionsValid(form, argc, argv);
+    if (!driveValid || !optionsValid)
     {
-        Write(L"Invalid parameter. Usage: defrag <volume> " + expected + L"\n");
+        Write(std::wstring(L"Invalid parameter. Usage: ") + Usage(form) + L"\n");
         return 87;
     }
     wchar_t drive = static_cast<wchar_t>(std::towupper(argv[1][0]));
 
-    if (form == ReportForm::Seven)
+    if (form == ReportForm::Seven || form == ReportForm::Optimizer)
         Write(L"\nInvoking analysis on (" + std::wstring(1, drive) + L":)...\n\n");
     std::wstring mode = Environment(L"TESSARIN_DEFRAG_MODE", L"");
     if (mode == L"hang")
@@ -155,7 +211,8 @@ int wmain(int argc, wchar_t** argv)
         Write(L"The volume " + std::wstring(1, drive) + L": could not be analysed.\n");
         return 1;
     }
-    DrawProgress(form, 100);
+    if (progress)
+        DrawProgress(form, 100);
     WriteReport(form, drive, _wtof(Environment(L"TESSARIN_DEFRAG_FRAGMENTATION", L"3").c_str()));
     return 0;
 }

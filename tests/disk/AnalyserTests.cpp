@@ -28,11 +28,11 @@ struct AnalysisOutcome
 };
 
 // One analysis of drive C: on this thread, the Windows version the analyser
-// assumes given by windows7, the one the stand-in sees by wineVersion.
-AnalysisOutcome Analyse(const std::wstring& wineVersion, bool windows7)
+// assumes given by form, the one the stand-in sees by wineVersion.
+AnalysisOutcome Analyse(const std::wstring& wineVersion, DefragForm form)
 {
     CWineVersionFor version(L"defrag.exe", wineVersion);
-    CDefragAnalyser analyser(L"C", OstrelHost(), windows7);
+    CDefragAnalyser analyser(L"C", OstrelHost(), form);
     analyser.Analyse();
     EXPECT_EQ(L"C", analyser.GetDrive());
     return {analyser.Succeeded(), analyser.GetFragmentation(), analyser.GetProgress()};
@@ -83,12 +83,13 @@ TEST(OstrelFile, WritesTheNativeBuildBesideItsModuleAndDeletesOnlyWhatItWrote)
 }
 
 // The stand-in refuses the arguments of another Windows version ("-a" on 7,
-// "/u /a" before it), so each success also proves the arguments.
+// "/u /a" before it, either on 8 and later), so each success also proves the
+// arguments.
 TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
 {
     CScopedEnvironment figure(L"TESSARIN_DEFRAG_FRAGMENTATION", L"12.5");
     CLogRecorder log;
-    AnalysisOutcome seven = Analyse(L"win7", true);
+    AnalysisOutcome seven = Analyse(L"win7", DefragForm::Windows7);
     // The prefix is 64-bit: a 32-bit analysis too must run the x64 Ostrel,
     // to which system32 is the real one.
     EXPECT_EQ(1, log.Count(L"x64 Ostrel exe\r\n"));
@@ -97,11 +98,22 @@ TEST(DefragAnalyser, ReadsTheReportOfEachWindowsVersionEndToEnd)
     EXPECT_DOUBLE_EQ(12.5, seven.fragmentation);
     EXPECT_EQ(100, seven.progress);
 
-    AnalysisOutcome vista = Analyse(L"vista", false);
+    // Wine tells the stand-in 6.2 for both (it has no manifest), as Windows
+    // 8.1 and 10 tell their own optimizer's callers without one.
+    for (const wchar_t* optimizerVersion : {L"win81", L"win10"})
+    {
+        AnalysisOutcome optimizer = Analyse(optimizerVersion, DefragForm::Windows8OrLater);
+        EXPECT_TRUE(optimizer.succeeded);
+        EXPECT_DOUBLE_EQ(12.5, optimizer.fragmentation);
+        EXPECT_EQ(100, optimizer.progress);
+        EXPECT_FALSE(Analyse(optimizerVersion, DefragForm::XpOrVista).succeeded);
+    }
+
+    AnalysisOutcome vista = Analyse(L"vista", DefragForm::XpOrVista);
     EXPECT_TRUE(vista.succeeded);
     EXPECT_DOUBLE_EQ(12.5, vista.fragmentation);
 
-    AnalysisOutcome xp = Analyse(L"winxp64", false);
+    AnalysisOutcome xp = Analyse(L"winxp64", DefragForm::XpOrVista);
     EXPECT_TRUE(xp.succeeded);
     EXPECT_DOUBLE_EQ(12.5, xp.fragmentation);
 
@@ -130,7 +142,7 @@ TEST(DefragAnalyser, CancelAtAnyMomentEndsTheWholeTree)
     };
     for (const Moment& moment : moments)
     {
-        CDefragAnalyser analyser(L"C", OstrelHost(), true);
+        CDefragAnalyser analyser(L"C", OstrelHost(), DefragForm::Windows7);
         CScopedHandle thread(
             reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &CDefragAnalyser::ThreadProc, &analyser, 0, nullptr)));
         ASSERT_TRUE(thread);

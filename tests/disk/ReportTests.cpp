@@ -7,6 +7,10 @@
 
 namespace
 {
+const DefragForm kOlder = DefragForm::XpOrVista;
+const DefragForm kSeven = DefragForm::Windows7;
+const DefragForm kOptimizer = DefragForm::Windows8OrLater;
+
 // The three report forms as the defragmenter stand-in draws them and Ostrel
 // forwards them (blank cell runs became line breaks).
 const wchar_t kSevenReport[] =
@@ -16,6 +20,16 @@ const wchar_t kSevenReport[] =
     L"\t\tVolume size                 = 232.88 GB\r\n\t\tFree space                  = 101.50 GB\r\n"
     L"\t\tTotal fragmented space      = 12.5%\r\n\t\tLargest free space size     = 50.75 GB\r\n\r\n"
     L"\tNote: File fragments larger than 64MB are not included.\r\n";
+
+// The drive optimizer of Windows 8 to 11: it names the drive in parentheses
+// before the report.
+const wchar_t kOptimizerReport[] =
+    L"Microsoft Drive Optimizer\r\nCopyright (c) Stand-in Software.\r\n\r\nInvoking analysis on (C:)...\r\n\r\n"
+    L"\tAnalysis:  0% complete.\tAnalysis:  100% complete.\r\n\r\nThe operation completed successfully.\r\n\r\n"
+    L"Post Defragmentation Report:\r\n\r\n\r\nVolume Information:\r\n\tVolume size                 = 232.88 GB\r\n"
+    L"\tFree space                  = 101.50 GB\r\n\tTotal fragmented space      = 7%\r\n"
+    L"\tLargest free space size     = 50.75 GB\r\n\r\n"
+    L"Note: File fragments larger than 64MB are not included in the fragmentation statistics.\r\n";
 
 const wchar_t kVistaReport[] =
     L"Windows Disk Defragmenter\r\nCopyright (c) Stand-in Software. All rights reserved.\r\n"
@@ -30,59 +44,74 @@ const wchar_t kXpReport[] =
     L"    233 GB Total,  101.50 GB (44%) Free,  4% Fragmented (8% file fragmentation)\r\n\r\n"
     L"You do not need to defragment this volume.\r\n";
 
-double Parsed(const std::wstring& report, bool windows7, bool expectMatch = true)
+double Parsed(const std::wstring& report, DefragForm form, bool expectMatch = true)
 {
     double percent = -1;
-    EXPECT_EQ(expectMatch, ParseFragmentation(report, windows7, percent)) << report.c_str();
+    EXPECT_EQ(expectMatch, ParseFragmentation(report, form, percent)) << report.c_str();
     return percent;
 }
 }
 
 TEST(DefragReport, StandInReportsOfEachWindowsVersion)
 {
-    EXPECT_DOUBLE_EQ(12.5, Parsed(kSevenReport, true));
-    EXPECT_DOUBLE_EQ(7, Parsed(kVistaReport, false));
-    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, false));
+    EXPECT_DOUBLE_EQ(12.5, Parsed(kSevenReport, kSeven));
+    EXPECT_DOUBLE_EQ(7, Parsed(kVistaReport, kOlder));
+    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, kOlder));
     // The XP report has no "=" and reads the same on Windows 7.
-    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, true));
+    EXPECT_DOUBLE_EQ(4, Parsed(kXpReport, kSeven));
+}
+
+// The optimizer's report holds five "(" ")" tokens: read by the XP rule its
+// figure would be the first progress figure or the volume size. From
+// Windows 8 on only its own form counts, in any language (the figures, not
+// their labels, are counted).
+TEST(DefragReport, DriveOptimizerReportIsReadByItsOwnFormOnly)
+{
+    EXPECT_DOUBLE_EQ(7, Parsed(kOptimizerReport, kOptimizer));
+    EXPECT_DOUBLE_EQ(0.5, Parsed(L"Gr\u00f6\u00dfe = 9 GB\r\nFrei = 4 GB\r\nFragmentiert = 0.5%\r\n", kOptimizer));
+    // An error report, or another form, is no result: never the XP or Vista rule.
+    Parsed(L"Copyright (c) x.\r\nInvoking analysis on (C:)...\r\nThe volume C: could not be analysed.\r\n", kOptimizer,
+           false);
+    Parsed(kXpReport, kOptimizer, false);
+    Parsed(L"a=b=c=d= 2.5 %", kOptimizer, false);
 }
 
 TEST(DefragReport, EachRuleTakesItsTokenAndFallsThroughInOrder)
 {
     // Windows 7: the fourth "=" token up to the percent sign.
-    EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1% d", true));
+    EXPECT_DOUBLE_EQ(1, Parsed(L"a = b = c = 1% d", kSeven));
     // Too few "=" tokens on 7: the "(" ")" rule, from the first to the last
     // digit of the fifth token (empty tokens count).
-    EXPECT_DOUBLE_EQ(9, Parsed(L"x = y (c) 10 GB (50%) Free,  9% Fragmented (18%)", true));
-    EXPECT_DOUBLE_EQ(7, Parsed(L"a(b)c(d) word, 7% word", false));
-    EXPECT_DOUBLE_EQ(3, Parsed(L"(()) 3% x", false));
+    EXPECT_DOUBLE_EQ(9, Parsed(L"x = y (c) 10 GB (50%) Free,  9% Fragmented (18%)", kSeven));
+    EXPECT_DOUBLE_EQ(7, Parsed(L"a(b)c(d) word, 7% word", kOlder));
+    EXPECT_DOUBLE_EQ(3, Parsed(L"(()) 3% x", kOlder));
     // Vista: the fifth "=" token.
-    EXPECT_DOUBLE_EQ(2.5, Parsed(L"a=b=c=d= 2.5 %", false));
+    EXPECT_DOUBLE_EQ(2.5, Parsed(L"a=b=c=d= 2.5 %", kOlder));
 }
 
 TEST(DefragReport, TextWithoutAFigureIsNoResult)
 {
-    Parsed(L"", true, false);
-    Parsed(L"a = b = c (d)", true, false);
-    Parsed(L"a = b = c = d", false, false);
-    Parsed(L"Invalid parameter. Usage: defrag <volume> -a\r\n", false, false);
-    Parsed(L"a=b=c= n/a %", true, false);
+    Parsed(L"", kSeven, false);
+    Parsed(L"a = b = c (d)", kSeven, false);
+    Parsed(L"a = b = c = d", kOlder, false);
+    Parsed(L"Invalid parameter. Usage: defrag <volume> -a\r\n", kOlder, false);
+    Parsed(L"a=b=c= n/a %", kSeven, false);
     // A Windows 7 error message: the volume in parentheses makes enough
     // tokens for the XP rule, but there is no figure.
     Parsed(L"Copyright (c) Stand-in.\r\nInvoking analysis on (C:)...\r\nThe volume C: could not be analysed.\r\n",
-           true, false);
+           kSeven, false);
 }
 
 // Replays of the hostile-input campaign: a figure outside 0..100 would give
 // the disk a negative score term or one above its maximum.
 TEST(DefragReport, FiguresOutsideZeroToHundredAreNoResult)
 {
-    Parsed(L"a = b = c = 250% d", true, false);
-    Parsed(L"a = b = c = -1% d", true, false);
-    Parsed(L"a=b=c=d= 1e308 %", false, false);
-    Parsed(L"(()) 65535% x", false, false);
-    EXPECT_DOUBLE_EQ(0, Parsed(L"a = b = c = 0% d", true));
-    EXPECT_DOUBLE_EQ(100, Parsed(L"a = b = c = 100% d", true));
+    Parsed(L"a = b = c = 250% d", kSeven, false);
+    Parsed(L"a = b = c = -1% d", kSeven, false);
+    Parsed(L"a=b=c=d= 1e308 %", kOlder, false);
+    Parsed(L"(()) 65535% x", kOlder, false);
+    EXPECT_DOUBLE_EQ(0, Parsed(L"a = b = c = 0% d", kSeven));
+    EXPECT_DOUBLE_EQ(100, Parsed(L"a = b = c = 100% d", kSeven));
 }
 
 TEST(DefragReport, ProgressReadsUpToThreeCharactersBeforeTheLastPercentSign)

@@ -416,7 +416,9 @@ TEST_F(MainWindow, TestHistoryOpensOnlyAWebAddress)
         ASSERT_TRUE(host->Click(IDC_TEST_HISTORY));
         PostMessageW(host->Window(), WM_COMMAND, IDCANCEL, 0);
         EXPECT_EQ(host->WaitForExit(), 2);
-        const std::vector<std::wstring> urls = browser.WaitForUrls(1, c.opened ? kWindowWaitMs : 0);
+        // The shell opens asynchronously: an address that should not open
+        // gets as long to show up as one that should.
+        const std::vector<std::wstring> urls = browser.WaitForUrls(1, kWindowWaitMs);
         if (c.opened)
         {
             ASSERT_EQ(urls.size(), 1u);

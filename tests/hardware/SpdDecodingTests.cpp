@@ -120,36 +120,6 @@ TEST(SpdDecoding, Ddr4ClockFromItsOwnCycleTimeBytes)
             << c.module;
 }
 
-// DDR4: bytes 320 (continuation codes, bit 7 parity) and 321 (the code);
-// the DDR3 bytes and the older ones mean something else there.
-TEST(SpdDecoding, Ddr4ManufacturerFromBytes320And321)
-{
-    struct Case
-    {
-        const char* maker;
-        BYTE count;
-        BYTE code;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"Samsung", 0x80, 0xCE, "0:206"},
-        {"Kingston, one continuation code", 0x01, 0x98, "1:152"},
-        {"Corsair, two", 0x02, 0x9E, "2:158"},
-        {"G.Skill, four", 0x04, 0xCD, "4:205"},
-        {"Crucial (Micron's DIMMs), bit 7 parity", 0x80, 0x2C, "0:44"},
-        {"the largest count", 0xFF, 0x01, "127:1"},
-    };
-    for (const Case& c : cases)
-    {
-        SpdImage image = ImageWith({{2, kSpdDdr4}, {320, c.count}, {321, c.code}, {117, 0x05}, {118, 0x11}});
-        image[64] = 0x7F;
-        BYTE bank = 0xAA;
-        BYTE code = 0xAA;
-        SpdManufacturer(image, bank, code);
-        EXPECT_EQ(std::to_string(bank) + ":" + std::to_string(code), c.expected) << c.maker;
-    }
-}
-
 TEST(SpdDecoding, MemoryTypeKeepsOnlyTheFiveKnownCodes)
 {
     const std::pair<BYTE, DWORD> cases[] = {{4, kSpdSdram}, {7, kSpdDdr},  {8, kSpdDdr2}, {11, kSpdDdr3},
@@ -182,9 +152,10 @@ TEST(SpdDecoding, ManufacturerCountsContinuationCodes)
     }
 }
 
-// DDR3: byte 117 holds the continuation count in bits 0-6 (bit 7 is
-// parity), byte 118 the code; bytes 64-71 mean something else there.
-TEST(SpdDecoding, Ddr3ManufacturerFromBytes117And118)
+// DDR3 and DDR4: a continuation count in bits 0-6 (bit 7 is parity) and the
+// code, in bytes 117 and 118 or 320 and 321; the other type's bytes and
+// bytes 64-71 of the older types mean something else there.
+TEST(SpdDecoding, Ddr3AndDdr4ManufacturerFromTheirOwnBytes)
 {
     struct Case
     {
@@ -201,16 +172,23 @@ TEST(SpdDecoding, Ddr3ManufacturerFromBytes117And118)
         {"G.Skill, four", 0x04, 0xCD, 4},
         {"parity bit and the largest count", 0xFF, 0x01, 127},
     };
-    for (const Case& c : cases)
+    for (const BYTE type : {BYTE(kSpdDdr3), BYTE(kSpdDdr4)})
     {
-        SpdImage image = ImageWith({{2, kSpdDdr3}, {117, c.count}, {118, c.code}});
-        image[64] = 0x7F; // what older types would count
-        image[65] = 0x11;
-        BYTE bank = 0xAA;
-        BYTE code = 0xAA;
-        SpdManufacturer(image, bank, code);
-        EXPECT_EQ(bank, c.bank) << c.maker;
-        EXPECT_EQ(code, c.code) << c.maker;
+        const size_t countByte = type == kSpdDdr3 ? 117 : 320;
+        const size_t otherCountByte = type == kSpdDdr3 ? 320 : 117;
+        for (const Case& c : cases)
+        {
+            SpdImage image = ImageWith({{2, type}, {countByte, c.count}, {countByte + 1, c.code}});
+            image[64] = 0x7F; // what older types would count
+            image[65] = 0x11;
+            image[otherCountByte] = 0x05;
+            image[otherCountByte + 1] = 0x22;
+            BYTE bank = 0xAA;
+            BYTE code = 0xAA;
+            SpdManufacturer(image, bank, code);
+            EXPECT_EQ(bank, c.bank) << c.maker << ", type " << int(type);
+            EXPECT_EQ(code, c.code) << c.maker << ", type " << int(type);
+        }
     }
 }
 

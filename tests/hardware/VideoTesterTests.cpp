@@ -1,10 +1,18 @@
+#include <windows.h>
+#include <setupapi.h>
+#include <devguid.h>
+
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/ComSupport.h"
 #include "engine/Messages.h"
+#include "hardware/WmiQuery.h"
+#include "hardware/WmiValues.h"
 #include "hardware/VideoTester.h"
 #include "testbed/support/MessageWindow.h"
 #include "tests/hardware/HardwareTestSupport.h"
@@ -35,6 +43,22 @@ TEST(VideoAdapterMemory, BytesBecomeUnsignedMegabytes)
     // What Wine reports for a 4 GB adapter: 4095 MB in bytes.
     EXPECT_EQ(AdapterRamMegabytes(CTestValue::UInt(4293918720u)), 4095);
     EXPECT_EQ(AdapterRamMegabytes(CTestValue::Text(L"536870912")), 512);
+}
+
+TEST(VideoAdapterMemory, DriverSizeWinsOverAdapterRam)
+{
+    const ULONGLONG gigabyte = 1073741824;
+    EXPECT_EQ(DriverMemoryMegabytes(12 * gigabyte), 12288);
+    EXPECT_EQ(DriverMemoryMegabytes(gigabyte - 1), 1023);
+    EXPECT_EQ(DriverMemoryMegabytes(ULLONG_MAX), INT_MAX);
+
+    CVideoTester test;
+    test.AddController(CTestValue::Text(L"Big"), CTestValue::Int(-1), CTestValue::Text(L"VideoController1"),
+                       16 * gigabyte);
+    // The driver's key knows the size where WMI gives none.
+    test.AddController(CTestValue::Text(L"Bare"), CTestValue::Null(), CTestValue::Text(L"VideoController2"), gigabyte);
+    test.AddController(CTestValue::Text(L"Old"), CTestValue::Int(256 * kMegabyte), CTestValue::Text(L"VideoController3"));
+    EXPECT_EQ(AdaptersOf(test), (std::vector<std::pair<std::wstring, int>>{{L"Bare", 1024}, {L"Big", 16384}, {L"Old", 256}}));
 }
 
 TEST(VideoAdapterMemory, ValuesThatAreNoNumberCountAsNothing)
@@ -166,4 +190,115 @@ TEST_F(VideoTesterSection, RunFindsWinesAdapterAndReportsProgress)
     EXPECT_EQ(log.Count(L"VIDEO TEST: founded video card manufacturer="), static_cast<int>(test.GetAdapters().size()));
     EXPECT_EQ(log.Count(L"VIDEO TEST: end test"), 1);
     EXPECT_EQ(log.Count(L"Error:"), 0);
+}
+
+namespace
+{
+struct WmiAdapter
+{
+    std::wstring name;
+    std::wstring pnpDeviceId;
+};
+
+std::vector<WmiAdapter> WmiAdapters()
+{
+    CComApartment apartment;
+    std::vector<WmiAdapter> adapters;
+    CWmiConnection wmi;
+    if (wmi.Connect({L"locator", L"connect", L"blanket"}))
+        wmi.ForEachObject(L"SELECT * FROM Win32_VideoController", L"query", [&adapters](IWbemClassObject& controller) {
+            CVariant name, id;
+            GetWmiProperty(controller, L"Name", name);
+            GetWmiProperty(controller, L"PNPDeviceID", id);
+            adapters.push_back({VariantText(name.Get()), VariantText(id.Get())});
+        });
+    return adapters;
+}
+
+// The display driver's key of the device WMI names, with one value set as
+// a Windows 10 driver sets it. Wine's WMI adapter has no device node of its
+// own, so one is registered for it (and removed again); a device that
+// exists keeps its node and loses only the value.
+class CPlantedDriverValue
+{
+public:
+    CPlantedDriverValue(const std::wstring& deviceId, DWORD type, const void* data, DWORD size)
+        : m_devices(SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_DISPLAY, nullptr))
+    {
+        m_device.cbSize = sizeof(m_device);
+        if (!SetupDiOpenDeviceInfoW(m_devices, deviceId.c_str(), nullptr, 0, &m_device))
+        {
+            m_created = SetupDiCreateDeviceInfoW(m_devices, deviceId.c_str(), &GUID_DEVCLASS_DISPLAY, nullptr, nullptr,
+                                                 0, &m_device) &&
+                        SetupDiRegisterDeviceInfo(m_devices, &m_device, 0, nullptr, nullptr, nullptr);
+            if (!m_created)
+                return;
+        }
+        HKEY key = SetupDiCreateDevRegKeyW(m_devices, &m_device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, nullptr, nullptr);
+        if (key == INVALID_HANDLE_VALUE)
+            return;
+        m_planted = RegSetValueExW(key, kValue, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    ~CPlantedDriverValue()
+    {
+        if (m_created)
+            SetupDiRemoveDevice(m_devices, &m_device);
+        else if (m_planted)
+        {
+            HKEY key = SetupDiOpenDevRegKey(m_devices, &m_device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_SET_VALUE);
+            if (key != INVALID_HANDLE_VALUE)
+            {
+                RegDeleteValueW(key, kValue);
+                RegCloseKey(key);
+            }
+        }
+        SetupDiDestroyDeviceInfoList(m_devices);
+    }
+    CPlantedDriverValue(const CPlantedDriverValue&) = delete;
+    CPlantedDriverValue& operator=(const CPlantedDriverValue&) = delete;
+
+    bool Planted() const { return m_planted; }
+
+private:
+    static constexpr const wchar_t* kValue = L"HardwareInformation.qwMemorySize";
+    HDEVINFO m_devices;
+    SP_DEVINFO_DATA m_device = {};
+    bool m_created = false;
+    bool m_planted = false;
+};
+
+int CapacityAfterRun(const std::wstring& name)
+{
+    CVideoTester test;
+    test.Run();
+    auto adapter = test.GetAdapters().find(name);
+    return adapter == test.GetAdapters().end() ? -1 : adapter->second.capacity;
+}
+}
+
+// Wine's adapter reports at most 4 GB through "AdapterRAM"; a 12 GB size in
+// its driver's key is what the test scores, a malformed one is ignored.
+TEST(VideoTesterRun, TwelveGigabytesFromThePlantedDriverKey)
+{
+    const std::vector<WmiAdapter> adapters = WmiAdapters();
+    ASSERT_FALSE(adapters.empty());
+    ASSERT_FALSE(adapters[0].pnpDeviceId.empty());
+    const int fromWmi = CapacityAfterRun(adapters[0].name);
+    EXPECT_GE(fromWmi, 0);
+    EXPECT_LE(fromWmi, 4095);
+
+    const ULONGLONG twelveGigabytes = 12ULL << 30;
+    {
+        CPlantedDriverValue planted(adapters[0].pnpDeviceId, REG_QWORD, &twelveGigabytes, sizeof(twelveGigabytes));
+        ASSERT_TRUE(planted.Planted());
+        EXPECT_EQ(CapacityAfterRun(adapters[0].name), 12288);
+    }
+    {
+        const DWORD shortValue = 1024;
+        CPlantedDriverValue planted(adapters[0].pnpDeviceId, REG_DWORD, &shortValue, sizeof(shortValue));
+        ASSERT_TRUE(planted.Planted());
+        EXPECT_EQ(CapacityAfterRun(adapters[0].name), fromWmi);
+    }
+    EXPECT_EQ(CapacityAfterRun(adapters[0].name), fromWmi);
 }

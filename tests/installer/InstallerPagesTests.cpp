@@ -126,8 +126,8 @@ TEST(InstallerPages, InteractiveInstallGoesThroughItsPagesInTheChosenLanguage)
 
     HWND setup = WaitForTopWindow(processId, language);
     ASSERT_TRUE(setup);
-    // The welcome page has no folder field yet.
-    Sleep(500);
+    // The welcome page shows once its title does.
+    EXPECT_TRUE(WaitForWindow(setup, [](HWND child) { return TextOf(child).find(L"Willkommen") == 0; }));
     EXPECT_TRUE(SaveScreenshot(setup, shots + L"2-welcome.png"));
     Press(setup, IDOK);
 

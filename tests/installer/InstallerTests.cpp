@@ -286,17 +286,20 @@ TEST_F(InstallerTest, UpdateRoundTripInstallsTheOfferedVersion)
     ASSERT_TRUE(WaitUntil([] { return ReadString(kEntryKey, L"DisplayVersion") == kNextVersion; }, 120000));
     EXPECT_EQ(std::wstring(kNextVersion) + L".0", GetFileVersionText(InstalledFile(L"Tessarin.exe")));
     EXPECT_EQ(1, ZentrixEntries());
-    // The uninstaller removes the downloaded installer too, once it has ended.
-    EXPECT_TRUE(WaitUntil(
-        [] {
-            HANDLE file = CreateFileW(InstalledFile(L"zxq_install.exe").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    // The downloaded installer stays beside the program once it has ended...
+    const std::wstring downloaded = InstalledFile(L"zxq_install.exe");
+    ASSERT_TRUE(WaitUntil(
+        [&downloaded] {
+            HANDLE file = CreateFileW(downloaded.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
             if (file == INVALID_HANDLE_VALUE)
                 return false;
             CloseHandle(file);
             return true;
         },
         60000));
+    // ...and the uninstaller removes it with the rest.
+    RunAndWait(ReadString(kEntryKey, L"QuietUninstallString"));
+    EXPECT_TRUE(WaitUntil([&downloaded] { return !KeyExists(kEntryKey) && !FileExists(downloaded); }, 60000));
 }
 
 // Without administrator rights the installer says so and changes nothing;

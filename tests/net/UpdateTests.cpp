@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <process.h>
+
+#include <functional>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include "resources/ResourceIds.h"
 #include "base/StringFormat.h"
 #include "testbed/support/LogRecorder.h"
+#include "testbed/support/MessageWindow.h"
 #include "tests/net/NetTestSupport.h"
 
 namespace
@@ -265,6 +269,82 @@ TEST_F(UpdateTest, ProxyDialogBelongsToTheDownloadAndEndsWithItsCancel)
         });
         Sleep(1000); // time for a download that went on to show itself
     }
+    EXPECT_EQ(1, StandIn().Hits(L"/files/setup.exe"));
+    EXPECT_EQ("earlier attempt", ReadFileBytes(m_file));
+}
+
+namespace
+{
+// A hidden top-level window standing in for the progress dialog. A modal
+// dialog disables its owner as it opens: onDisabled runs right then, while
+// the opening thread waits for the owner's answer.
+class COwnerWindow
+{
+public:
+    explicit COwnerWindow(std::function<void()> onDisabled) : m_onDisabled(std::move(onDisabled))
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = &COwnerWindow::WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TessarinTestOwner";
+        RegisterClassW(&windowClass); // fails harmlessly once registered
+        m_window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~COwnerWindow() { DestroyWindow(m_window); }
+    COwnerWindow(const COwnerWindow&) = delete;
+    COwnerWindow& operator=(const COwnerWindow&) = delete;
+
+    HWND Handle() const { return m_window; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* owner = reinterpret_cast<COwnerWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (owner && message == WM_ENABLE && !wParam)
+            owner->m_onDisabled();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    std::function<void()> m_onDisabled;
+    HWND m_window = nullptr;
+};
+
+unsigned __stdcall DownloadOnThread(void* job)
+{
+    DownloadFile(*static_cast<CDownloadJob*>(job));
+    return 0;
+}
+}
+
+// The user cancels just after the download saw that the proxy asks, as its
+// dialog opens: no prompt shows.
+TEST_F(UpdateTest, CancelAsTheProxyDialogOpensShowsNoPrompt)
+{
+    ASSERT_TRUE(StandIn().SetRoute(L"/files/setup.exe", {{L"body", L"installer"}, {L"auth", L"proxy-basic"},
+                                                          {L"user", L"ann"}, {L"password", L"pw"}}));
+    WriteFileBytes(m_file, "earlier attempt");
+    CDownloadJob* cancelled = nullptr;
+    COwnerWindow owner([&cancelled] {
+        if (cancelled)
+            cancelled->Cancel();
+    });
+    CDownloadJob job(kInstallerUrl, m_file, owner.Handle());
+    cancelled = &job;
+    bool prompted = false;
+    CWindowWatcher answerer(L"Connecting to proxy-server", [&prompted](HWND proxy) {
+        if (!IsWindowVisible(proxy))
+            return false;
+        prompted = true;
+        PostMessageW(proxy, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    CScopedHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &DownloadOnThread, &job, 0, nullptr)));
+    ASSERT_TRUE(CMessageWindow::WaitPumping(thread.Get(), 20000));
+
+    EXPECT_TRUE(job.IsCancelled()) << "the dialog did not disable its owner";
+    EXPECT_FALSE(prompted);
     EXPECT_EQ(1, StandIn().Hits(L"/files/setup.exe"));
     EXPECT_EQ("earlier attempt", ReadFileBytes(m_file));
 }

@@ -115,6 +115,37 @@ TEST(ComposeOSText, NtWithExtendedInformation)
     });
 }
 
+// Windows 8 and later have no service pack: the text shows two blanks before
+// the build. 10.0 is Windows 11 from build 22000; the servers go by build.
+TEST(ComposeOSText, Windows8AndLaterWithTheirEditions)
+{
+    auto current = [](DWORD major, DWORD minor, DWORD build, BYTE productType, DWORD productInfo) {
+        return Nt(major, minor, build, L"", productType, 0, kX64, productInfo);
+    };
+    ExpectTexts({
+        {"8 core", current(6, 2, 9200, kWorkstation, 0x65), L"Microsoft Windows 8  (Build 9200)\r\n"},
+        {"8.1 core N", current(6, 3, 9600, kWorkstation, 0x62), L"Microsoft Windows 8.1 N  (Build 9600)\r\n"},
+        {"8.1 Pro", current(6, 3, 9600, kWorkstation, 0x30), L"Microsoft Windows 8.1 Pro  (Build 9600)\r\n"},
+        {"10 Home", current(10, 0, 19045, kWorkstation, 0x65), L"Microsoft Windows 10 Home  (Build 19045)\r\n"},
+        {"10, last build before 11", current(10, 0, 21999, kWorkstation, 0x79),
+         L"Microsoft Windows 10 Education  (Build 21999)\r\n"},
+        {"11 Pro", current(10, 0, 22000, kWorkstation, 0x30), L"Microsoft Windows 11 Pro  (Build 22000)\r\n"},
+        {"11 Pro for Workstations", current(10, 0, 22631, kWorkstation, 0xA1),
+         L"Microsoft Windows 11 Pro for Workstations  (Build 22631)\r\n"},
+        {"11 Enterprise LTSC", current(10, 0, 26100, kWorkstation, 0x7D),
+         L"Microsoft Windows 11 Enterprise LTSC  (Build 26100)\r\n"},
+        {"11, unknown product", current(10, 0, 26100, kWorkstation, 0xABCDABCD), L"Microsoft Windows 11  (Build 26100)\r\n"},
+        {"2012", current(6, 2, 9200, kServer, 0x07), L"Microsoft Windows Server 2012 Standard  (Build 9200)\r\n"},
+        {"2012 R2", current(6, 3, 9600, kServer, 0x08), L"Microsoft Windows Server 2012 R2 Datacenter  (Build 9600)\r\n"},
+        {"2016", current(10, 0, 14393, kServer, 0x50),
+         L"Microsoft Windows Server 2016 Datacenter Evaluation  (Build 14393)\r\n"},
+        {"2019", current(10, 0, 17763, VER_NT_DOMAIN_CONTROLLER, 0x07),
+         L"Microsoft Windows Server 2019 Standard  (Build 17763)\r\n"},
+        {"2022", current(10, 0, 20348, kServer, 0x32), L"Microsoft Windows Server 2022 Essentials  (Build 20348)\r\n"},
+        {"2025", current(10, 0, 26100, kServer, 0x08), L"Microsoft Windows Server 2025 Datacenter  (Build 26100)\r\n"},
+    });
+}
+
 TEST(ComposeOSText, NtWithoutExtendedInformationReadsProductOptions)
 {
     auto oldNt = [](std::optional<std::wstring> productType) {
@@ -163,10 +194,16 @@ TEST(COSInfoUnderWine, DefaultPrefixIsWindows7ServicePack1)
 TEST(COSInfoUnderWine, OtherReportedVersionsAreDescribed)
 {
     // Wine 8 reports these as workstations, except win2008 and win2003
-    // (servers), all on an x64 processor. The 32-bit test build shows that
+    // (servers), all on an x64 processor, with the product type "Ultimate N"
+    // (which Vista's and 7's editions do not name). The probe carries the
+    // main program's manifest: without it Wine, like Windows, would report
+    // 8.1 and 10 as 8. The 32-bit test build shows that
     // the x64 names come from the native view: a 32-bit process itself
     // sees an x86 processor.
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"win10", L"Microsoft Windows 10 Ultimate N  (Build 18362)\r\n"},
+        {L"win81", L"Microsoft Windows 8.1 Ultimate N  (Build 9600)\r\n"},
+        {L"win8", L"Microsoft Windows 8 Ultimate N  (Build 9200)\r\n"},
         {L"vista", L"Microsoft Windows Vista Service Pack 2 (Build 6002)\r\nService Pack 2"},
         {L"win2008", L"Microsoft Windows Server 2008 Standard Edition Service Pack 2 (Build 6002)\r\nService Pack 2"},
         {L"winxp64", L"Windows XP Professional x64 Edition Service Pack 2 (Build 3790)\r\nService Pack 2"},

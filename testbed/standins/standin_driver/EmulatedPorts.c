@@ -143,14 +143,14 @@ NTSTATUS PortBackEndStart(PUNICODE_STRING registryPath)
 
 UCHAR PortBackEndRead(ULONG port)
 {
-    UCHAR value = (UCHAR)MachineReadPort(port, 1);
+    UCHAR value = MachineReadPort(port);
     PublishCounts(FALSE); /* the firmware acts at status reads */
     return value;
 }
 
 void PortBackEndWrite(ULONG port, UCHAR value)
 {
-    MachineWritePort(port, 1, value);
+    MachineWritePort(port, value);
     PublishCounts(FALSE);
 }
 

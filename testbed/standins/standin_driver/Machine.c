@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#define CONFIG_ADDRESS_PORT 0xCF8
 #define CONFIG_DATA_PORT 0xCFC
 #define CONFIG_ENABLE 0x80000000u
 #define NO_DEVICE 0xFFFFFFFFu
@@ -201,7 +200,6 @@ enum FirmwareState
 
 static struct MachineConfig config;
 static const struct MachineDefinition* machine;
-static uint32_t configAddress;
 static struct Eeprom eeproms[MACHINE_SLOT_COUNT];
 /* The page the 512-byte EEPROMs show (they switch all at once). */
 static uint32_t eepromPage;
@@ -256,7 +254,6 @@ void MachineReset(const struct MachineConfig* newConfig)
     }
     eepromPage = 0;
     eepromWrites = foreignWrites = firmwareTransactions = transactions = 0;
-    configAddress = 0;
     hostStatus = hostCommand = hostAddress = hostData0 = 0;
     inUseOwner = OWNER_NONE;
     runningResult = 0;
@@ -381,9 +378,10 @@ static uint8_t RunTransaction(uint32_t protocol)
     return STATUS_DONE;
 }
 
-/* One step of the firmware, at every status read: it waits its period,
-   takes the host when it is free, holds it in use, reads its sensor and
-   gives the host back once it has checked what came out. */
+/* One step of the firmware, at every access to the host registers (its
+   clock): it waits its period, takes the host when it is free, holds it in
+   use, reads its sensor and gives the host back once it has checked what
+   came out. */
 static void FirmwareStep(void)
 {
     if (!machine->hasFirmware || --firmwareTicks != 0)
@@ -406,9 +404,12 @@ static void FirmwareStep(void)
         hostCommand = SENSOR_REGISTER;
         runningResult = RunTransaction(PROTOCOL_BYTE_DATA);
         firmwareState = FIRMWARE_RUNNING;
-        firmwareTicks = 2; /* one read shows it busy, the next its end */
+        firmwareTicks = 2;
         return;
     case FIRMWARE_RUNNING:
+        /* It looks at the status itself. */
+        hostStatus |= runningResult;
+        runningResult = 0;
         if (inUseOwner == OWNER_FIRMWARE && (hostStatus & STATUS_CLEARABLE) == STATUS_DONE
             && hostData0 == SENSOR_VALUE && hostAddress == (SENSOR_ADDRESS << 1 | 1) && hostCommand == SENSOR_REGISTER)
             ++firmwareTransactions;
@@ -423,9 +424,7 @@ static void FirmwareStep(void)
 
 static uint8_t ReadHostStatus(void)
 {
-    uint8_t status;
-    FirmwareStep();
-    status = hostStatus;
+    uint8_t status = hostStatus;
     if (runningResult)
     {
         /* The first look after the start finds the host busy. */
@@ -445,7 +444,7 @@ static uint8_t ReadHostStatus(void)
     return status;
 }
 
-static uint32_t ReadHost(uint32_t reg)
+static uint8_t ReadHost(uint32_t reg)
 {
     switch (reg)
     {
@@ -487,26 +486,24 @@ static int IsHostPort(uint32_t port)
            && port < base + HOST_REGISTER_COUNT;
 }
 
-uint32_t MachineReadPort(uint32_t port, uint32_t width)
+uint8_t MachineReadPort(uint32_t port)
 {
-    uint32_t mask = width == 1 ? 0xFF : 0xFFFFFFFFu;
-    if (port == CONFIG_ADDRESS_PORT)
-        return configAddress & mask;
-    if (port == CONFIG_DATA_PORT)
-        return MachineReadPciConfig(configAddress) & mask;
-    if (IsHostPort(port))
-        return ReadHost(port - machine->hostBase) & mask;
-    return mask;
+    if (!IsHostPort(port))
+        return 0xFF;
+    FirmwareStep();
+    return ReadHost(port - machine->hostBase);
 }
 
-void MachineWritePort(uint32_t port, uint32_t width, uint32_t value)
+void MachineWritePort(uint32_t port, uint8_t value)
 {
+    if (IsHostPort(port))
+        FirmwareStep();
     if (!IsHostPort(port) || inUseOwner == OWNER_FIRMWARE)
+    {
         ++foreignWrites;
-    if (port == CONFIG_ADDRESS_PORT && width == 4)
-        configAddress = value;
-    else if (IsHostPort(port))
-        WriteHost(port - machine->hostBase, (uint8_t)value);
+        return;
+    }
+    WriteHost(port - machine->hostBase, value);
 }
 
 uint32_t MachineEepromWrites(void)

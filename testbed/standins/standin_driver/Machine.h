@@ -4,9 +4,10 @@
    controller, a write of the start bit to host control runs the
    transaction with the registers as they are at that moment, and the
    EEPROMs are not write-protected. Every write that reaches the machine is
-   looked at: a configuration write, a write to any port but the host
-   registers of its one usable controller, or one while the firmware holds
-   the host, counts as foreign.
+   looked at: a write to any port but the host registers of its one usable
+   controller (the configuration ports included), or one while the
+   firmware holds the host, counts as foreign; configuration space itself
+   is only read.
    Plain C without any kernel call, so the driver can keep it behind one
    lock. */
 #ifndef STANDIN_MACHINE_H
@@ -94,9 +95,10 @@ void MachineDefaultConfig(struct MachineConfig* config);
    none/empty. */
 void MachineReset(const struct MachineConfig* config);
 
-/* Port accesses of width 1 or 4. Ports nobody decodes read as all ones. */
-uint32_t MachineReadPort(uint32_t port, uint32_t width);
-void MachineWritePort(uint32_t port, uint32_t width, uint32_t value);
+/* Byte accesses to one port. Ports nobody decodes read as all ones, and
+   any write to them (0xCF8 and 0xCFC included) is foreign. */
+uint8_t MachineReadPort(uint32_t port);
+void MachineWritePort(uint32_t port, uint8_t value);
 
 /* One PCI configuration register at a mechanism-1 address, without
    touching the configuration address port. */
