@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "base/ScopedHandle.h"
-#include "net/MachineId.h"
+#include "net/HardwareSource.h"
 #include "net/Md5.h"
 
 // Computes the hardware identifier on a thread of its own, in its own COM

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 // One hardware object (a WMI instance) as the identifier reads it.
@@ -25,3 +26,7 @@ public:
     // cannot be queried.
     virtual bool ForEach(const wchar_t* className, const std::function<bool(IHardwareObject&)>& visit) = 0;
 };
+
+// Creates the hardware source on the worker thread (COM is initialised
+// there); null when it cannot.
+using HardwareSourceFactory = std::function<std::unique_ptr<IHardwareSource>()>;

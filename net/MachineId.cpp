@@ -110,20 +110,32 @@ unsigned __stdcall CHardwareIdWorker::Run(void* param)
 
 std::wstring GetMachineId(int tries)
 {
-    return GetMachineId(tries, &ConnectToWmi);
+    return CMachineIdComputation().Wait(tries);
 }
 
 std::wstring GetMachineId(int tries, HardwareSourceFactory factory)
 {
+    return CMachineIdComputation(std::move(factory)).Wait(tries);
+}
+
+CMachineIdComputation::CMachineIdComputation() : CMachineIdComputation(&ConnectToWmi)
+{
+}
+
+CMachineIdComputation::CMachineIdComputation(HardwareSourceFactory factory)
+{
+    m_worker.Start(std::move(factory));
+}
+
+std::wstring CMachineIdComputation::Wait(int tries)
+{
     std::wstring text = kDefaultMachineId;
-    CHardwareIdWorker worker;
-    worker.Start(std::move(factory));
     // The same bound as tries one-second looks, but the wait ends as soon as
     // the worker does: a start need not sit out a second for an identifier
     // ready in a tenth of one.
     Md5Digest id;
-    if (tries > 0 && worker.WaitUntilDone(static_cast<DWORD>(tries) * kTryMs) && worker.TryGet(id))
+    if (tries > 0 && m_worker.WaitUntilDone(static_cast<DWORD>(tries) * kTryMs) && m_worker.TryGet(id))
         text = FormatMachineId(id);
-    worker.Stop();
+    m_worker.Stop();
     return text;
 }

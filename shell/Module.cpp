@@ -27,8 +27,10 @@ CModule::~CModule() = default;
 HRESULT CModule::Init(HINSTANCE instance)
 {
     m_languages.SetResourceModule(instance);
+    // WMI answers on the identifier's worker while the languages load.
+    CMachineIdComputation machineId;
     m_languages.LoadLanguages();
-    m_uid = GetMachineId(kMachineIdTries);
+    m_uid = machineId.Wait(kMachineIdTries);
     return S_OK;
 }
 

@@ -182,7 +182,7 @@ HWND CGifWnd::Create(HWND parent, const RECT& rect, UINT id, const CBackdrop& ba
 {
     m_pictureSize = scale.Y(24);
     m_font.Reset(CreateUiFont(kFace, 10, FW_NORMAL, scale));
-    LoadImageResource(gifId);
+    m_gifId = gifId;
     return CPaintedControl::Create(L"ZentrixGifWnd", parent, rect, id, backdrop);
 }
 
@@ -230,6 +230,12 @@ void CGifWnd::Play()
     if (!m_paused)
         return;
     m_paused = false;
+    if (m_gifId)
+    {
+        LoadImageResource(m_gifId);
+        m_gifId = 0;
+        InvalidateRect(Handle(), nullptr, FALSE);
+    }
     ScheduleNextFrame();
 }
 

@@ -97,6 +97,9 @@ private:
     void ScheduleNextFrame();
     void NextFrame();
 
+    // The picture is decoded when it first plays: a start that never runs
+    // the tests does not wait for it.
+    int m_gifId = 0;
     std::unique_ptr<Gdiplus::Image> m_image;
     IStream* m_stream = nullptr;
     UINT m_frameCount = 0;

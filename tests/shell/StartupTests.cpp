@@ -104,6 +104,9 @@ TEST(CheckPendingRestart, NonZeroDwordAsksInTheSessionOfTheRequestAndOnlyOkResta
         {"binary", REG_BINARY, &one, 4, true, IDOK, false, false},
     };
     CSavedRegistryValue flag(HKEY_LOCAL_MACHINE, kProgramKeyPath, kRunAtStartUpValue);
+    // The program's key exists, as on any installed machine (the restart's
+    // mark lives below it), also in a new prefix.
+    flag.SetDword(0);
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
