@@ -8,6 +8,7 @@
 #include "hardware/HardwareInfo.h"
 #include "hardware/MemoryTester.h"
 #include "base/StringFormat.h"
+#include "testbed/support/FileBytes.h"
 #include "testbed/support/HangGuard.h"
 #include "testbed/support/MessageWindow.h"
 #include "testbed/support/LogRecorder.h"
@@ -150,7 +151,7 @@ TEST_F(MemoryTestRun, SpdModulesInSlotsZeroAndThreeMeetTheWmiObject)
         L"<ram_card_model>2:158</ram_card_model>",
     };
     for (const std::wstring& text : expected)
-        EXPECT_NE(xml.find(text), std::wstring::npos) << std::string(text.begin(), text.end());
+        EXPECT_NE(xml.find(text), std::wstring::npos) << Narrow(text);
 }
 
 // On every chipset the test reads what the datasheet says it should, or
