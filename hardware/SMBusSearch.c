@@ -10,7 +10,7 @@
 #define NO_FUNCTION 0xFFFFFFFFu
 #define VENDOR_INTEL 0x8086u
 
-/* PCI Local Bus Specification 2.3, configuration header: command register
+/* PCI Local Bus (PCI-SIG, revision 2.3), configuration header: command register
    (bit 0: the function decodes I/O), class code, base address registers
    (bit 0 set: I/O space; bits 2:1 of a memory BAR = 10b: 64 bits wide,
    the next register holds the upper half). */
