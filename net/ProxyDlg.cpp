@@ -31,7 +31,6 @@ bool CProxyDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& resu
         }
         SendDlgItemMessageW(Handle(), IDC_PROXY_USER, EM_LIMITTEXT, kMaxFieldChars, 0);
         SendDlgItemMessageW(Handle(), IDC_PROXY_PASSWORD, EM_LIMITTEXT, kMaxFieldChars, 0);
-        result = TRUE;
         return true;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK)
